@@ -1,0 +1,493 @@
+// Framework core containers and streams.
+#include "Classes.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+// ---- TPersistent ----
+
+void TPersistent::CopyTo(TPersistent*) {}
+
+void TPersistent::CopyFrom(TPersistent* source) {
+  if (source) source->CopyTo(this);
+}
+
+// ---- TList ----
+
+TList::~TList() { Clear(); }
+
+void TList::Grow(int32_t n) {
+  if (n == 0) {
+    if (capacity_ > 2) std::free(items_);
+    items_ = inline_;
+    capacity_ = 0;
+    return;
+  }
+  if (n <= 2) {
+    // Only reached from an empty list: the inline slots serve.
+    items_ = inline_;
+    capacity_ = n;
+    return;
+  }
+  if (capacity_ <= 2) {
+    auto* block = static_cast<void**>(std::malloc(static_cast<size_t>(n) * sizeof(void*)));
+    if (!block) throw EOutOfMemory();
+    std::memcpy(block, inline_, static_cast<size_t>(capacity_) * sizeof(void*));
+    items_ = block;
+    capacity_ = n;
+    return;
+  }
+  const int32_t delta = capacity_ >= 64 ? capacity_ / 4 : capacity_ >= 8 ? 16 : 4;
+  const int32_t newCap = std::max(n, capacity_ + delta);
+  auto* block = static_cast<void**>(std::realloc(items_, static_cast<size_t>(newCap) * sizeof(void*)));
+  if (!block) throw EOutOfMemory();
+  items_ = block;
+  capacity_ = newCap;
+}
+
+void TList::SetItemCount(int32_t n) {
+  if (capacity_ < n) Grow(n);
+  count_ = n;
+}
+
+void TList::Append(void* item) {
+  SetItemCount(count_ + 1);
+  items_[count_ - 1] = item;
+}
+
+void TList::DeleteAt(int32_t index) {
+  std::memmove(items_ + index, items_ + index + 1, static_cast<size_t>(count_ - index - 1) * sizeof(void*));
+  --count_;
+}
+
+int32_t TList::IndexOfItem(void* item) const {
+  for (int32_t i = count_ - 1; i >= 0; --i)
+    if (items_[i] == item) return i;
+  return -1;
+}
+
+void TList::RemoveItem(void* item) {
+  const int32_t i = IndexOfItem(item);
+  if (i >= 0) DeleteAt(i);
+}
+
+void TList::Clear() {
+  count_ = 0;
+  Grow(0);
+}
+
+// ---- TStrings ----
+
+int CompareLines(const AnsiString& a, const AnsiString& b) {
+  return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, a.c_str(), -1, b.c_str(), -1) - 2;
+}
+
+void TStrings::CopyFrom(TPersistent* source) {
+  if (auto* other = dynamic_cast<TStrings*>(source)) {
+    StartUpdate();
+    Clear();
+    AddAll(other);
+    FinishUpdate();
+  } else {
+    TPersistent::CopyFrom(source);
+  }
+}
+
+void* TStrings::GetObject(int32_t) const { return nullptr; }
+
+AnsiString TStrings::GetAllText() const {
+  const int32_t n = LineCount();
+  size_t total = 0;
+  for (int32_t i = 0; i < n; ++i) total += GetLine(i).size() + 2;
+  AnsiString out;
+  out.reserve(total);
+  for (int32_t i = 0; i < n; ++i) {
+    out += GetLine(i);
+    out += "\r\n";
+  }
+  return out;
+}
+
+void TStrings::SetLine(int32_t index, const AnsiString& text) {
+  void* object = GetObject(index);
+  DeleteLine(index);
+  InsertWithObject(index, text, object);
+}
+
+void TStrings::SetObject(int32_t, void*) {}
+void TStrings::SetAllocated(int32_t) {}
+void TStrings::UpdatingChanged(bool) {}
+
+void TStrings::SetAllText(const AnsiString& text) {
+  StartUpdate();
+  Clear();
+  const char* p = text.c_str();  // a NUL ends the text
+  while (*p) {
+    const char* start = p;
+    while (*p && *p != '\r' && *p != '\n') ++p;
+    AddLine(AnsiString(start, static_cast<size_t>(p - start)));
+    if (*p == '\r') ++p;
+    if (*p == '\n') ++p;
+  }
+  FinishUpdate();
+}
+
+int32_t TStrings::AddLine(const AnsiString& text) {
+  const int32_t index = LineCount();
+  InsertLine(index, text);
+  return index;
+}
+
+int32_t TStrings::AddWithObject(const AnsiString& text, void* object) {
+  const int32_t index = AddLine(text);
+  SetObject(index, object);
+  return index;
+}
+
+void TStrings::AddAll(const TStrings* other) {
+  StartUpdate();
+  for (int32_t i = 0; i < other->LineCount(); ++i) AddWithObject(other->GetLine(i), other->GetObject(i));
+  FinishUpdate();
+}
+
+void TStrings::Swap(int32_t a, int32_t b) {
+  StartUpdate();
+  AnsiString textA = GetLine(a);
+  void* objectA = GetObject(a);
+  SetLine(a, GetLine(b));
+  SetObject(a, GetObject(b));
+  SetLine(b, textA);
+  SetObject(b, objectA);
+  FinishUpdate();
+}
+
+int32_t TStrings::IndexOfLine(const AnsiString& text) const {
+  for (int32_t i = 0; i < LineCount(); ++i)
+    if (CompareLines(GetLine(i), text) == 0) return i;
+  return -1;
+}
+
+void TStrings::LoadLinesFromFile(const WideString& name) {
+  TFileStream stream(name, fmOpenRead);
+  ReadLinesFrom(&stream);
+}
+
+void TStrings::ReadLinesFrom(TStream* stream) {
+  StartUpdate();
+  struct Finish {
+    TStrings* s;
+    ~Finish() { s->FinishUpdate(); }
+  } finish{this};
+  const int32_t size = stream->GetLength() - stream->GetPos();
+  AnsiString text(static_cast<size_t>(std::max(size, 0)), '\0');
+  if (size > 0) stream->ReadExact(&text[0], size);
+  SetAllText(text);
+}
+
+void TStrings::MoveLine(int32_t from, int32_t to) {
+  if (from == to) return;
+  StartUpdate();
+  AnsiString text = GetLine(from);
+  void* object = GetObject(from);
+  DeleteLine(from);
+  InsertWithObject(to, text, object);
+  FinishUpdate();
+}
+
+void TStrings::SaveLinesToFile(const WideString& name) {
+  TFileStream stream(name, fmCreate);
+  WriteLinesTo(&stream);
+}
+
+void TStrings::WriteLinesTo(TStream* stream) {
+  const AnsiString text = GetAllText();
+  stream->WriteExact(text.data(), static_cast<int32_t>(text.size()));
+}
+
+void TStrings::SetAllTextFromBuffer(const char* text) { SetAllText(text ? AnsiString(text) : AnsiString()); }
+
+void TStrings::StartUpdate() {
+  if (updateCount_++ == 0) UpdatingChanged(true);
+}
+
+void TStrings::FinishUpdate() {
+  if (--updateCount_ == 0) UpdatingChanged(false);
+}
+
+int32_t TStrings::FindObject(void* object) const {
+  for (int32_t i = 0; i < LineCount(); ++i)
+    if (GetObject(i) == object) return i;
+  return -1;
+}
+
+void TStrings::InsertWithObject(int32_t index, const AnsiString& text, void* object) {
+  InsertLine(index, text);
+  SetObject(index, object);
+}
+
+// ---- TStringList ----
+
+TStringList::~TStringList() { delete[] entries_; }
+
+void TStringList::SetLine(int32_t index, const AnsiString& text) { entries_[index].text = text; }
+
+void TStringList::SetObject(int32_t index, void* object) { entries_[index].object = object; }
+
+void TStringList::SetAllocated(int32_t n) {
+  Entry* block = n > 0 ? new (std::nothrow) Entry[static_cast<size_t>(n)] : nullptr;
+  if (n > 0 && !block) throw EOutOfMemory();
+  const int32_t keep = std::min(count_, n);
+  for (int32_t i = 0; i < keep; ++i) block[i] = std::move(entries_[i]);
+  delete[] entries_;
+  entries_ = block;
+  capacity_ = n;
+  if (count_ > n) count_ = n;
+}
+
+int32_t TStringList::AddLine(const AnsiString& text) {
+  int32_t index = count_;
+  if (sorted_) FindSorted(text, index);
+  InsertLine(index, text);
+  return index;
+}
+
+void TStringList::Clear() {
+  if (count_ > 0) {
+    count_ = 0;
+    SetAllocated(0);
+  }
+}
+
+void TStringList::DeleteLine(int32_t index) {
+  --count_;
+  for (int32_t i = index; i < count_; ++i) entries_[i] = std::move(entries_[i + 1]);
+  entries_[count_] = Entry{};
+}
+
+void TStringList::Swap(int32_t a, int32_t b) { std::swap(entries_[a], entries_[b]); }
+
+int32_t TStringList::IndexOfLine(const AnsiString& text) const {
+  if (!sorted_) return TStrings::IndexOfLine(text);
+  int32_t index = 0;
+  return FindSorted(text, index) ? index : -1;
+}
+
+void TStringList::InsertLine(int32_t index, const AnsiString& text) {
+  if (count_ == capacity_) SetAllocated(capacity_ + 32);
+  for (int32_t i = count_; i > index; --i) entries_[i] = std::move(entries_[i - 1]);
+  entries_[index] = Entry{text, nullptr};
+  ++count_;
+}
+
+bool TStringList::FindSorted(const AnsiString& text, int32_t& index) const {
+  int32_t low = 0, high = count_ - 1;
+  bool found = false;
+  while (low <= high) {
+    const int32_t mid = static_cast<int32_t>((static_cast<uint32_t>(low) + static_cast<uint32_t>(high)) >> 1);
+    const int c = CompareLines(entries_[mid].text, text);
+    if (c < 0) {
+      low = mid + 1;
+    } else {
+      high = mid - 1;
+      if (c == 0) found = true;
+    }
+  }
+  index = low;
+  return found;
+}
+
+void TStringList::QuickSort(int32_t l, int32_t r) {
+  while (l < r) {
+    int32_t i = l, j = r;
+    const AnsiString pivot = entries_[(l + r) / 2].text;
+    while (i <= j) {
+      while (CompareLines(entries_[i].text, pivot) < 0) ++i;
+      while (CompareLines(entries_[j].text, pivot) > 0) --j;
+      if (i <= j) {
+        std::swap(entries_[i], entries_[j]);
+        ++i;
+        --j;
+      }
+    }
+    if (l < j) QuickSort(l, j);
+    l = i;
+  }
+}
+
+void TStringList::SortLines() {
+  if (!sorted_ && count_ > 1) QuickSort(0, count_ - 1);
+}
+
+void TStringList::SetSortedFlag(bool flag) {
+  if (flag == sorted_) return;
+  if (flag) SortLines();
+  sorted_ = flag;
+}
+
+// ---- TStream ----
+
+void TStream::Resize(int32_t) {}
+
+int32_t TStream::GetLength() {
+  const int32_t pos = SeekTo(0, soFromCurrent);
+  const int32_t size = SeekTo(0, soFromEnd);
+  SeekTo(pos, soFromBeginning);
+  return size;
+}
+
+void TStream::ReadExact(void* buffer, int32_t count) {
+  if (count != 0 && ReadBytes(buffer, count) != count) throw EAbort();
+}
+
+void TStream::WriteExact(const void* buffer, int32_t count) {
+  if (count != 0 && WriteBytes(buffer, count) != count) throw EAbort();
+}
+
+int32_t TStream::CopyBytesFrom(TStream* source, int32_t count) {
+  if (count == 0) {
+    source->SetPos(0);
+    count = source->GetLength();
+  }
+  const int32_t bufSize = std::min<int32_t>(count, 0xF000);
+  std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(std::max(bufSize, 1))]);
+  int32_t remaining = count;
+  while (remaining > 0) {
+    const int32_t n = std::min(bufSize, remaining);
+    source->ReadExact(buffer.get(), n);
+    WriteExact(buffer.get(), n);
+    remaining -= n;
+  }
+  return count;
+}
+
+// ---- THandleStream / TFileStream ----
+
+int32_t THandleStream::ReadBytes(void* buffer, int32_t count) {
+  DWORD done = 0;
+  if (!ReadFile(Handle, buffer, static_cast<DWORD>(count), &done, nullptr)) return static_cast<int32_t>(done);
+  return static_cast<int32_t>(done);
+}
+
+int32_t THandleStream::WriteBytes(const void* buffer, int32_t count) {
+  DWORD done = 0;
+  if (!WriteFile(Handle, buffer, static_cast<DWORD>(count), &done, nullptr)) return static_cast<int32_t>(done);
+  return static_cast<int32_t>(done);
+}
+
+int32_t THandleStream::SeekTo(int32_t offset, int32_t origin) {
+  return static_cast<int32_t>(SetFilePointer(Handle, offset, nullptr, static_cast<DWORD>(origin)));
+}
+
+void THandleStream::Resize(int32_t n) {
+  SeekTo(n, soFromBeginning);
+  SetEndOfFile(Handle);
+}
+
+namespace {
+HANDLE OpenForStream(const WideString& fileName, uint16_t mode) {
+  DWORD access, share = 0, creation;
+  if (mode == fmCreate) {
+    access = GENERIC_READ | GENERIC_WRITE;
+    creation = CREATE_ALWAYS;
+  } else {
+    static const DWORD kAccess[4] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE, 0};
+    static const DWORD kShare[5] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE};
+    access = kAccess[mode & 3];
+    const unsigned shareIndex = (mode >> 4) & 0x0F;
+    share = shareIndex < 5 ? kShare[shareIndex] : 0;
+    creation = OPEN_EXISTING;
+  }
+  return CreateFileW(fileName.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+}  // namespace
+
+TFileStream::TFileStream(const WideString& fileName, uint16_t mode) : THandleStream(OpenForStream(fileName, mode)) {
+  if (Handle == INVALID_HANDLE_VALUE) throw EAbort();
+}
+
+TFileStream::~TFileStream() { CloseHandle(Handle); }
+
+// ---- memory streams ----
+
+int32_t TCustomMemoryStream::ReadBytes(void* buffer, int32_t count) {
+  if (position_ < 0 || count < 0) return 0;
+  int32_t n = size_ - position_;
+  if (n <= 0) return 0;
+  n = std::min(n, count);
+  std::memcpy(buffer, static_cast<char*>(memory_) + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int32_t TCustomMemoryStream::SeekTo(int32_t offset, int32_t origin) {
+  switch (origin) {
+    case soFromBeginning: position_ = offset; break;
+    case soFromCurrent: position_ += offset; break;
+    case soFromEnd: position_ = size_ + offset; break;
+    default: break;
+  }
+  return position_;
+}
+
+TMemoryStream::~TMemoryStream() { SetCapacity(0); }
+
+void* TMemoryStream::Reallocate(int32_t& capacity) {
+  if (capacity > 0) capacity = (capacity + 8191) & ~8191;
+  void* result = memory_;
+  if (capacity != capacity_) {
+    if (capacity == 0) {
+      std::free(memory_);
+      result = nullptr;
+    } else if (capacity_ == 0) {
+      result = std::malloc(static_cast<size_t>(capacity));
+      if (!result) throw EOutOfMemory();
+    } else {
+      result = std::realloc(memory_, static_cast<size_t>(capacity));
+      if (!result) throw EOutOfMemory();
+    }
+  }
+  return result;
+}
+
+void TMemoryStream::SetCapacity(int32_t n) {
+  memory_ = Reallocate(n);
+  capacity_ = n;
+}
+
+int32_t TMemoryStream::WriteBytes(const void* buffer, int32_t count) {
+  if (position_ < 0 || count < 0) return 0;
+  const int32_t end = position_ + count;
+  if (end <= 0) return 0;
+  if (end > size_) {
+    if (capacity_ < end) SetCapacity(end);
+    size_ = end;
+  }
+  std::memcpy(static_cast<char*>(memory_) + position_, buffer, static_cast<size_t>(count));
+  position_ = end;
+  return count;
+}
+
+void TMemoryStream::Resize(int32_t n) {
+  const int32_t oldSize = size_;
+  SetCapacity(n);
+  size_ = n;
+  if (n < position_) position_ = oldSize;
+}
+
+// ---- TResourceStream ----
+
+TResourceStream::TResourceStream(void* instance, const AnsiString& name, const char* type) {
+  HRSRC info = FindResourceA(static_cast<HMODULE>(instance), name.c_str(), type);
+  if (!info) return;
+  HGLOBAL data = LoadResource(static_cast<HMODULE>(instance), info);
+  if (!data) return;
+  resInfo_ = info;
+  resData_ = data;
+  SetMemory(LockResource(data), static_cast<int32_t>(SizeofResource(static_cast<HMODULE>(instance), info)));
+}
+
+int32_t TResourceStream::WriteBytes(const void*, int32_t) { return 0; }
