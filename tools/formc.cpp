@@ -74,8 +74,9 @@ std::string LowerAscii(std::string s) {
   return s;
 }
 
-// Strict UTF-8 check (no overlongs, no surrogates, nothing above U+10FFFF): the program decodes captions
-// as UTF-8, and a stray byte would silently become a wrong character there.
+// Strict UTF-8 check (no overlongs, no surrogates): the program decodes captions as UTF-8, and a stray
+// byte would silently become a wrong character there. Its decoder drops four-byte sequences, so
+// characters beyond U+FFFF are refused here rather than vanishing at run time.
 bool IsValidUtf8(const std::string& s) {
   size_t i = 0, n = s.size();
   while (i < n) {
@@ -85,7 +86,6 @@ bool IsValidUtf8(const std::string& s) {
     if (c < 0x80) { ++i; continue; }
     if (c >= 0xC2 && c <= 0xDF) { extra = 1; cp = c & 0x1F; }
     else if (c >= 0xE0 && c <= 0xEF) { extra = 2; cp = c & 0x0F; }
-    else if (c >= 0xF0 && c <= 0xF4) { extra = 3; cp = c & 0x07; }
     else return false;
     if (n - i <= extra) return false;
     for (size_t k = 1; k <= extra; ++k) {
@@ -93,9 +93,8 @@ bool IsValidUtf8(const std::string& s) {
       if ((d & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (d & 0x3F);
     }
-    if ((extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000)) return false;
+    if (extra == 2 && cp < 0x800) return false;
     if (cp >= 0xD800 && cp <= 0xDFFF) return false;
-    if (cp > 0x10FFFF) return false;
     i += extra + 1;
   }
   return true;
@@ -109,7 +108,11 @@ class Lexer {
 
   Token Next() {
     for (;;) {
-      if (pos_ >= src_.size()) return Token{TokKind::End, line_, ""};
+      if (pos_ >= src_.size()) {
+        // Report the end of file on the last line that exists, not on the empty one after a final newline.
+        int line = (line_ > 1 && !src_.empty() && src_.back() == '\n') ? line_ - 1 : line_;
+        return Token{TokKind::End, line, ""};
+      }
       char c = src_[pos_];
       if (c == ' ' || c == '\t' || c == '\r') { ++pos_; continue; }
       if (c == '/' && pos_ + 1 < src_.size() && src_[pos_ + 1] == '/') {
@@ -207,7 +210,7 @@ class Lexer {
       }
       bytes += c;
     }
-    if (!IsValidUtf8(bytes)) Fail(line, "string is not valid UTF-8");
+    if (!IsValidUtf8(bytes)) Fail(line, "string is not valid UTF-8 or has a character beyond U+FFFF");
     return Token{TokKind::String, line, bytes};
   }
 
@@ -338,7 +341,7 @@ class Compiler {
         CompileObject(depth + 1, first.line);
         continue;
       }
-      if (!isProperty) Fail(first.line, "unexpected " + Describe(first) + " (expected a property, 'object' or 'end')");
+      if (!isProperty) Fail(tok_.line, "expected '=' after '" + first.text + "', found " + Describe(tok_));
       if (childrenStarted)
         Fail(first.line, "property '" + first.text + "' after a child object; properties come first");
       CompileProperty(first, props);
