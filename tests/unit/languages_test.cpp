@@ -368,11 +368,24 @@ class ShowMessageBoxTest : public ::testing::Test {
   TMessageBoxOwnerFunc savedOwner = nullptr;
 };
 
+HWND DeadOwner() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0xDEAD0)); }
+
 }  // namespace
 
-TEST(MessageBoxDefault, CallsThePlatformMessageBox) {
-  EXPECT_EQ(MessageBoxHook, &MessageBoxW);
+TEST(MessageBoxDefault, ReachesThePlatformMessageBox) {
   EXPECT_EQ(MessageBoxOwnerHook, nullptr);
+  // The hook's address may be an import thunk, so compare behaviour: the platform box refuses an
+  // owner that is no window, without showing anything, and that failure counts as OK.
+  SetLastError(0);
+  const int raw = MessageBoxHook(DeadOwner(), L"x", L"y", MB_OK | MB_TASKMODAL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_TRUE(raw < IDOK || raw > IDNO) << raw;
+  const TMessageBoxOwnerFunc savedOwner = MessageBoxOwnerHook;
+  MessageBoxOwnerHook = &DeadOwner;
+  SetLastError(0);
+  EXPECT_EQ(ShowMessageBox("x", TMsgIcon::Information, TMsgButtons::Ok), 1);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  MessageBoxOwnerHook = savedOwner;
 }
 
 TEST_F(ShowMessageBoxTest, InformationWithCaptionOfCurrentLanguage) {
@@ -429,10 +442,19 @@ TEST(ChooseStartLanguage, RememberedCodeAndPlatformLocale) {
   const LCID lcid = GetUserDefaultLCID();
   EXPECT_LT(UILang, UILangCount);
   const LANGID langId = LANGIDFROMLCID(lcid);
-  if (langId == 0x0404) EXPECT_EQ(UILang, 6);
-  else if (PRIMARYLANGID(langId) == LANG_CHINESE) EXPECT_EQ(UILang, 5);
-  else if (PRIMARYLANGID(langId) == LANG_GERMAN) EXPECT_EQ(UILang, 0);
-  else if (PRIMARYLANGID(langId) == LANG_ENGLISH || PRIMARYLANGID(langId) == LANG_JAPANESE) EXPECT_EQ(UILang, 1);
+  int expected = -1;  // only the locales the test runs under are spelled out
+  if (langId == 0x0404) {
+    expected = 6;
+  } else if (PRIMARYLANGID(langId) == LANG_CHINESE) {
+    expected = 5;
+  } else if (PRIMARYLANGID(langId) == LANG_GERMAN) {
+    expected = 0;
+  } else if (PRIMARYLANGID(langId) == LANG_ENGLISH || PRIMARYLANGID(langId) == LANG_JAPANESE) {
+    expected = 1;
+  }
+  if (expected >= 0) {
+    EXPECT_EQ(UILang, expected) << "locale " << std::hex << lcid;
+  }
   UILang = saved;
 }
 
