@@ -2,11 +2,12 @@
 // folder tests and creation, file stamps, small files, shortcuts, the folder picker and the install log.
 // May call the string lists (Classes) and kernel32, shell32 and ole32. Platform failures are never raised.
 #pragma once
-#include <windows.h>
-
 #include <cstdint>
 
+// Before <windows.h>: its GetObject macro must not rename the string list's member.
 #include "../framework/Classes.h"
+
+#include <windows.h>
 
 // Process state of the setup program: set by the command line and read by the install steps.
 extern bool SilentMode;
