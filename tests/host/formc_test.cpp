@@ -328,7 +328,7 @@ TEST_F(MainFormResource, NoZeroIntegersAndOnlyKnownPropertyNames) {
   }
 }
 
-TEST_F(MainFormResource, SpecialValues) {
+TEST_F(MainFormResource, ColourCaptionFlagsAndHandlers) {
   const FormObject* top = FindObject(root, "TopPanel");
   ASSERT_NE(top, nullptr);
   ASSERT_NE(top->Prop("Color"), nullptr);
