@@ -4,6 +4,10 @@
 
 #include "setup/BuildConfig.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 static_assert(sizeof(QV_EDITION_LABEL) == 1 || QV_EDITION_LABEL[0] == ' ',
               "the edition label follows the version directly: empty or beginning with a space");
 

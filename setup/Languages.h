@@ -6,7 +6,10 @@
 #include "framework/SysUtils.h"
 
 #ifdef _WIN32
-#include <windows.h>
+// The window handle type as <windows.h> (STRICT) declares it; the header itself stays out of here so
+// that its macros do not leak into every unit that only needs a text.
+struct HWND__;
+typedef HWND__* HWND;
 #endif
 
 struct TUILangInfo {
@@ -85,7 +88,7 @@ int MessageBoxResult(int platformResult);
 void ChooseStartUILang(const AnsiString& rememberedCode);
 
 // The message box the installer calls; tests replace it. Defaults to MessageBoxW.
-using TMessageBoxFunc = int(WINAPI*)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style);
+using TMessageBoxFunc = int(__stdcall*)(HWND owner, const wchar_t* text, const wchar_t* caption, unsigned style);
 extern TMessageBoxFunc MessageBoxHook;
 // Gives the owner window: the application window once the application object exists. Set by the
 // application object; null means no owner.

@@ -13,6 +13,10 @@
 #include "setup/BuildConfig.h"
 #include "setup/Languages.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 
 namespace {
 
