@@ -1,12 +1,16 @@
 // Framework core containers and streams.
 #include "Classes.h"
 
+#include "TypInfo.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 // ---- TPersistent ----
 
@@ -491,3 +495,358 @@ TResourceStream::TResourceStream(void* instance, const AnsiString& name, const c
 }
 
 int32_t TResourceStream::WriteBytes(const void*, int32_t) { return 0; }
+
+// ---- components and the form reader ----
+
+TClass TPersistent::StaticClass() {
+  static const TClassInfo info = DescribeClass<TPersistent>("TPersistent", nullptr);
+  return &info;
+}
+
+AnsiString TPersistent::ClassName() const { return ClassType()->Name; }
+
+TClass TComponent::StaticClass() {
+  static const TPropInfo props[] = {StringProp<&TComponent::Name, &TComponent::Rename>("Name")};
+  static const TClassInfo info = DescribeClass<TComponent>("TComponent", TPersistent::StaticClass(), props);
+  return &info;
+}
+
+TComponent::TComponent(TComponent* owner) {
+  if (owner) owner->AddOwned(this);
+}
+
+TComponent::~TComponent() {
+  DestroyComponents();
+  if (owner_) owner_->RemoveOwned(this);
+}
+
+void TComponent::AfterConstruction() {}
+
+void TComponent::AfterLoad() { ExcludeState(csLoading); }
+
+void TComponent::AttachToContainer(TComponent*) {}
+
+void TComponent::ReadContents(TReader* reader) {
+  while (!reader->EndOfList()) reader->ReadProperty(this);
+  reader->ReadListEnd();
+  TComponent* savedParent = reader->Parent();
+  TComponent* savedOwner = reader->Owner();
+  reader->SetParent(this);
+  if (!savedOwner) reader->SetOwner(reader->Root());
+  while (!reader->EndOfList()) reader->ReadChild();
+  reader->ReadListEnd();
+  reader->SetParent(savedParent);
+  reader->SetOwner(savedOwner);
+}
+
+void TComponent::BindOwnerField(const AnsiString& name, TComponent* value) {
+  if (!owner_) return;
+  const TFieldInfo* field = FindPublishedField(owner_, name);
+  if (field && !field->Set(owner_, value))
+    throw Exception("Field " + name + " of " + owner_->ClassName() + " cannot hold a " + value->ClassName());
+}
+
+void TComponent::AddOwned(TComponent* child) {
+  if (!components_) components_ = new TList;
+  components_->Append(child);
+  child->owner_ = this;
+  child->BindOwnerField(child->name_, child);
+}
+
+void TComponent::RemoveOwned(TComponent* child) {
+  child->BindOwnerField(child->name_, nullptr);
+  child->owner_ = nullptr;
+  components_->RemoveItem(child);
+  if (components_->Count() == 0) {
+    delete components_;
+    components_ = nullptr;
+  }
+}
+
+void TComponent::Rename(const AnsiString& newName) {
+  if (newName == name_) return;
+  BindOwnerField(name_, nullptr);
+  name_ = newName;
+  BindOwnerField(name_, this);
+}
+
+void TComponent::MarkDestroying() {
+  IncludeState(csDestroying);
+  for (int32_t i = 0; i < ComponentCount(); ++i) {
+    TComponent* child = ComponentAt(i);
+    if (!(child->state_ & csDestroying)) child->MarkDestroying();
+  }
+}
+
+void TComponent::DestroyComponents() {
+  MarkDestroying();
+  // The list is read afresh each time: destroying one component may take others of this owner with it.
+  while (components_) {
+    auto* last = static_cast<TComponent*>(components_->LastItem());
+    components_->DeleteAt(components_->Count() - 1);
+    if (components_->Count() == 0) {
+      delete components_;
+      components_ = nullptr;
+    }
+    last->owner_ = nullptr;
+    delete last;
+  }
+}
+
+// ---- TReader ----
+
+namespace {
+// Value tags of the binary form format.
+constexpr uint8_t vaNull = 0, vaInt8 = 2, vaInt16 = 3, vaInt32 = 4, vaString = 6, vaIdent = 7, vaFalse = 8,
+                  vaTrue = 9, vaNil = 13;
+
+// The loading list of the LoadFormResources call in progress (null when none) and the lists it interrupted.
+TList* loadingList = nullptr;
+TList& LoadingStack() {
+  static TList stack;
+  return stack;
+}
+
+AnsiString Describe(const TComponent* c) {
+  if (c->Name().empty()) return c->ClassName();
+  return c->Name() + " (" + c->ClassName() + ")";
+}
+}  // namespace
+
+TReader::TReader(TStream* stream, int32_t bufferSize)
+    : stream_(stream), buffer_(new char[static_cast<size_t>(bufferSize)]), bufSize_(bufferSize) {}
+
+TReader::~TReader() {
+  if (bufEnd_ > bufPos_) stream_->SeekTo(bufPos_ - bufEnd_, soFromCurrent);
+  delete[] buffer_;
+}
+
+AnsiString TReader::Where() const {
+  AnsiString where;
+  if (!propName_.empty()) where = "property " + propName_;
+  if (current_) where += (where.empty() ? "" : " of ") + Describe(current_);
+  return where.empty() ? AnsiString("the form header") : where;
+}
+
+void TReader::Fail(const AnsiString& message) const { throw EReadError(message + " in " + Where()); }
+
+void TReader::Refill() {
+  const int32_t n = stream_->ReadBytes(buffer_, bufSize_);
+  if (n <= 0) Fail("Form data ends early");
+  bufPos_ = 0;
+  bufEnd_ = n;
+}
+
+uint8_t TReader::ReadByte() {
+  if (bufPos_ >= bufEnd_) Refill();
+  return static_cast<uint8_t>(buffer_[bufPos_++]);
+}
+
+uint8_t TReader::PeekByte() {
+  const uint8_t b = ReadByte();
+  --bufPos_;
+  return b;
+}
+
+void TReader::ReadData(void* buffer, int32_t count) {
+  auto* out = static_cast<char*>(buffer);
+  while (count > 0) {
+    if (bufPos_ >= bufEnd_) Refill();
+    const int32_t n = std::min(count, bufEnd_ - bufPos_);
+    std::memcpy(out, buffer_ + bufPos_, static_cast<size_t>(n));
+    bufPos_ += n;
+    out += n;
+    count -= n;
+  }
+}
+
+AnsiString TReader::ReadShortString() {
+  AnsiString text(ReadByte(), '\0');
+  if (!text.empty()) ReadData(&text[0], static_cast<int32_t>(text.size()));
+  return text;
+}
+
+int32_t TReader::ReadInteger() {
+  uint8_t bytes[4];
+  switch (const uint8_t tag = ReadByte()) {
+    case vaInt8: return static_cast<int8_t>(ReadByte());
+    case vaInt16:
+      ReadData(bytes, 2);
+      return static_cast<int16_t>(bytes[0] | bytes[1] << 8);
+    case vaInt32:
+      ReadData(bytes, 4);
+      return static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+    default: Fail("Value tag " + std::to_string(tag) + " is not an integer");
+  }
+}
+
+AnsiString TReader::ReadIdent() {
+  switch (const uint8_t tag = ReadByte()) {
+    case vaIdent: return ReadShortString();
+    case vaFalse: return "False";
+    case vaTrue: return "True";
+    default: Fail("Value tag " + std::to_string(tag) + " is not an identifier");
+  }
+}
+
+bool TReader::EndOfList() { return PeekByte() == vaNull; }
+
+void TReader::ReadListEnd() {
+  if (const uint8_t b = ReadByte(); b != vaNull) Fail("List end expected, found byte " + std::to_string(b));
+}
+
+// Inherited and inline objects carry a flags byte (0xF0-0xFF) before the class name; this reader has none.
+void TReader::CheckNoFlags() {
+  if (const uint8_t b = PeekByte(); (b & 0xF0) == 0xF0) Fail("Object flags " + std::to_string(b) + " are not supported");
+}
+
+void TReader::ReadProperty(TPersistent* instance) {
+  propName_ = ReadShortString();
+  TPersistent* target = instance;
+  size_t start = 0;
+  for (;;) {
+    const size_t dot = propName_.find('.', start);
+    const AnsiString element = propName_.substr(start, dot == AnsiString::npos ? AnsiString::npos : dot - start);
+    const TPropInfo* prop = FindProperty(target->ClassType(), element);
+    if (!prop) Fail("Property " + element + " not found in class " + target->ClassName());
+    if (dot == AnsiString::npos) {
+      ReadValue(target, prop);
+      break;
+    }
+    if (prop->Kind != TPropKind::Object) Fail("Property " + element + " of class " + target->ClassName() + " is not an object");
+    target = GetObjectProp(target, prop);
+    if (!target) Fail("Property " + element + " holds no object");
+    start = dot + 1;
+  }
+  propName_.clear();
+}
+
+void TReader::ReadValue(TPersistent* instance, const TPropInfo* prop) {
+  switch (prop->Kind) {
+    case TPropKind::Integer: SetOrdProp(instance, prop, ReadInteger()); break;
+    case TPropKind::Enumeration: SetOrdProp(instance, prop, EnumValueOf(prop->Enum, ReadIdent())); break;
+    case TPropKind::Event: {
+      if (PeekByte() == vaNil) {
+        ReadByte();
+        SetMethodProp(instance, prop, TMethod{});
+        break;
+      }
+      const AnsiString ident = ReadIdent();
+      const TMethodInfo* method = FindPublishedMethod(root_->ClassType(), ident);
+      if (!method) break;  // an unknown handler leaves the event as it was
+      if (method->Signature != prop->Signature) Fail("Method " + ident + " does not fit the event");
+      SetMethodProp(instance, prop, TMethod{method->Code, root_});
+      break;
+    }
+    case TPropKind::String: {
+      if (const uint8_t tag = ReadByte(); tag != vaString) Fail("Value tag " + std::to_string(tag) + " is not a string");
+      SetStrProp(instance, prop, ReadShortString());
+      break;
+    }
+    case TPropKind::Object: Fail("An object property cannot take a value");
+  }
+}
+
+void TReader::ReadChild() {
+  CheckNoFlags();
+  const AnsiString className = ReadShortString();
+  const AnsiString name = ReadShortString();
+  TComponent* savedParent = parent_;
+  TComponent* savedCurrent = current_;
+  const TClass cls = LookUpClass(className);
+  if (!cls) Fail("Class " + className + " not found (for " + name + ")");
+  if (!cls->Create) Fail("Class " + className + " cannot be created (for " + name + ")");
+  TComponent* component = cls->Create(owner_);
+  created_.Append(component);
+  current_ = component;
+  component->IncludeState(csLoading);
+  component->AttachToContainer(parent_);
+  component->Rename(name);
+  component->IncludeState(csReading);
+  component->ReadContents(this);
+  component->ExcludeState(csReading);
+  loaded_->Append(component);
+  parent_ = savedParent;
+  current_ = savedCurrent;
+}
+
+TComponent* TReader::ReadRootComponent(TComponent* instance) {
+  char signature[4];
+  ReadData(signature, 4);  // not compared: the resource name already says what this is
+  CheckNoFlags();
+  const AnsiString className = ReadShortString();
+  TComponent* root = instance;
+  if (!root) {
+    const TClass cls = LookUpClass(className);
+    if (!cls) Fail("Class " + className + " not found");
+    if (!cls->Create) Fail("Class " + className + " cannot be created");
+    root = cls->Create(nullptr);
+  }
+  std::unique_ptr<TList> ownList;
+  try {
+    current_ = root;
+    root->Rename(ReadShortString());
+    root_ = root;
+    if (loadingList) {
+      loaded_ = loadingList;
+    } else {
+      ownList.reset(new TList);
+      loaded_ = ownList.get();
+    }
+    loaded_->Append(root);
+    owner_ = root;
+    root->IncludeState(csLoading | csReading);
+    root->ReadContents(this);
+    root->ExcludeState(csReading);
+    if (ownList)
+      for (int32_t i = 0; i < ownList->Count(); ++i) static_cast<TComponent*>(ownList->ItemAt(i))->AfterLoad();
+  } catch (...) {
+    // Leave nothing half-built: what this call created goes again, newest first (a component never owns
+    // one created before it), and nothing of it stays on a loading list.
+    root->ExcludeState(csReading);
+    for (int32_t i = created_.Count() - 1; i >= 0; --i) {
+      auto* component = static_cast<TComponent*>(created_.ItemAt(i));
+      if (loaded_) loaded_->RemoveItem(component);
+      delete component;
+    }
+    created_.Clear();
+    if (loaded_) loaded_->RemoveItem(root);
+    if (!instance) delete root;
+    loaded_ = nullptr;
+    throw;
+  }
+  created_.Clear();
+  loaded_ = nullptr;
+  return root;
+}
+
+TComponent* TStream::ReadRootComponent(TComponent* instance) {
+  TReader reader(this, 4096);
+  return reader.ReadRootComponent(instance);
+}
+
+void LoadFormResources(TComponent* instance, TClass stopClass) {
+  std::vector<TClass> chain;  // instance's class first
+  for (TClass c = instance->ClassType(); c && c != stopClass && c != TComponent::StaticClass(); c = c->Parent)
+    chain.push_back(c);
+
+  // The list being loaded now; restored to the interrupted one however this call ends.
+  struct LoadingScope {
+    TList list;
+    LoadingScope() {
+      LoadingStack().Append(loadingList);
+      loadingList = &list;
+    }
+    ~LoadingScope() {
+      loadingList = static_cast<TList*>(LoadingStack().LastItem());
+      LoadingStack().DeleteAt(LoadingStack().Count() - 1);
+    }
+  } scope;
+
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    TResourceStream stream(GetModuleHandleW(nullptr), (*it)->Name, MAKEINTRESOURCEA(10));  // RT_RCDATA
+    if (stream.Size() == 0) throw EReadError(AnsiString("Form resource of class ") + (*it)->Name + " not found");
+    stream.ReadRootComponent(instance);
+  }
+  for (int32_t i = 0; i < scope.list.Count(); ++i) static_cast<TComponent*>(scope.list.ItemAt(i))->AfterLoad();
+}

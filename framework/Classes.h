@@ -2,10 +2,19 @@
 // form reader follow below. May call the runtime (SysUtils) and the platform.
 #pragma once
 #include <cstdint>
+#include <utility>
 
 #include "SysUtils.h"
 
+#ifdef _WIN32
+// Included here once so that its GetObject macro can be removed for good: TStrings::GetObject is ours.
+#include <windows.h>
+#undef GetObject
+#endif
+
 class TComponent;
+struct TClassInfo;
+using TClass = const TClassInfo*;  // run-time class reference (TypInfo.h)
 
 class TObject {
  public:
@@ -14,6 +23,12 @@ class TObject {
 
 class TPersistent : public TObject {
  public:
+  // Run-time class reference: every class with published tables overrides ClassType (see TypInfo.h);
+  // others report their nearest such ancestor.
+  static TClass StaticClass();
+  virtual TClass ClassType() const { return StaticClass(); }
+  AnsiString ClassName() const;
+
   virtual void CopyTo(TPersistent* destination);
   virtual void CopyFrom(TPersistent* source);
 };
@@ -222,3 +237,180 @@ class TResourceStream : public TCustomMemoryStream {
   void* resInfo_ = nullptr;
   void* resData_ = nullptr;
 };
+
+// ---- components and the form reader ----
+
+// The code half of a method pointer with its signature erased; TEvent restores it.
+using TMethodCode = void (*)();
+
+// A method pointer: the pair (code, data object); assigned when code is non-null.
+struct TMethod {
+  TMethodCode Code = nullptr;
+  TObject* Data = nullptr;
+};
+
+// An event of a known signature. Firing calls code with data as the receiver and the arguments (the
+// sender first) when the event is assigned.
+template <class... Args>
+struct TEvent {
+  using Thunk = void (*)(TObject* data, Args...);
+  TMethod Method;
+
+  bool Assigned() const { return Method.Code != nullptr; }
+  void Clear() { Method = TMethod{}; }
+  void operator()(Args... args) const {
+    if (Method.Code) reinterpret_cast<Thunk>(Method.Code)(Method.Data, std::forward<Args>(args)...);
+  }
+  // Binds a member function in code: NextBtn->OnClick.Bind<&TMainForm::BNClick>(this).
+  template <auto M, class C>
+  void Bind(C* object) {
+    Method.Code = reinterpret_cast<TMethodCode>(static_cast<Thunk>(&CallMember<M, C>));
+    Method.Data = object;
+  }
+  template <auto M, class C>
+  static void CallMember(TObject* data, Args... args) {
+    (static_cast<C*>(data)->*M)(std::forward<Args>(args)...);
+  }
+  // One address per argument list: the reader binds only methods whose arguments fit the event.
+  static const void* Signature() {
+    static char tag;
+    return &tag;
+  }
+};
+
+using TNotifyEvent = TEvent<TObject*>;                // (sender)
+using TCloseQueryEvent = TEvent<TObject*, bool&>;     // (sender, in-out can close)
+
+// Component state flags.
+enum : uint8_t { csLoading = 0x01, csReading = 0x02, csDestroying = 0x08 };
+
+class TReader;
+struct TPropInfo;
+
+class TComponent : public TPersistent {
+ public:
+  // Adds itself to owner's components when owner is non-null. Build instances through CreateComponent
+  // (or the class reference's Create) so that AfterConstruction runs.
+  explicit TComponent(TComponent* owner);
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+  // DestroyComponents, then leaves the owner.
+  ~TComponent() override;
+
+  static TClass StaticClass();  // publishes Name
+  TClass ClassType() const override { return StaticClass(); }
+
+  // Runs once the most-derived constructor has finished: the place for work that needs the object's
+  // actual class, such as a form reading the resources of its class chain.
+  virtual void AfterConstruction();
+  // Called once after the whole resource (or class chain) was read; clears the loading flag.
+  virtual void AfterLoad();
+  // Reads this component's properties and then its children.
+  virtual void ReadContents(TReader* reader);
+  // The reader's current parent for a child being read; a plain component ignores it.
+  virtual void AttachToContainer(TComponent* parent);
+
+  void AddOwned(TComponent* child);
+  void RemoveOwned(TComponent* child);
+  // Renames and moves the owner's published field binding from the old name to the new one.
+  void Rename(const AnsiString& newName);
+  // Sets the destroying flag through the owned tree, then destroys the owned components, last created
+  // first. The destructor does it too; a subclass whose teardown needs its own state intact calls it first.
+  void DestroyComponents();
+
+  TComponent* Owner() const { return owner_; }
+  const AnsiString& Name() const { return name_; }
+  uint8_t ComponentState() const { return state_; }
+  void IncludeState(uint8_t flags) { state_ = static_cast<uint8_t>(state_ | flags); }
+  void ExcludeState(uint8_t flags) { state_ = static_cast<uint8_t>(state_ & ~flags); }
+  int32_t ComponentCount() const { return components_ ? components_->Count() : 0; }
+  TComponent* ComponentAt(int32_t index) const { return static_cast<TComponent*>(components_->ItemAt(index)); }
+  const TList* Components() const { return components_; }  // null while nothing is owned
+
+ private:
+  void MarkDestroying();
+  // The owner's published field called name := value (when there is an owner and such a field).
+  void BindOwnerField(const AnsiString& name, TComponent* value);
+
+  TComponent* owner_ = nullptr;
+  AnsiString name_;
+  uint8_t state_ = 0;
+  TList* components_ = nullptr;
+};
+
+// Constructs T, then runs AfterConstruction; an exception there destroys the half-built instance.
+template <class T>
+T* CreateComponent(TComponent* owner) {
+  T* instance = new T(owner);
+  try {
+    instance->AfterConstruction();
+  } catch (...) {
+    delete instance;
+    throw;
+  }
+  return instance;
+}
+
+// Raised for form data the reader does not accept; the message names the class or property.
+class EReadError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Reads the binary form format ("TPF0", one root object) from a stream through its own buffer.
+class TReader : public TObject {
+ public:
+  TReader(TStream* stream, int32_t bufferSize);
+  TReader(const TReader&) = delete;
+  TReader& operator=(const TReader&) = delete;
+  // Seeks the stream back to just after the last byte consumed.
+  ~TReader() override;
+
+  // Reads the root object into instance (created by class name when null). When reading fails, every
+  // component this call created is destroyed and the exception passes on.
+  TComponent* ReadRootComponent(TComponent* instance);
+  // Reads one child object: created by class name, owned by Owner(), read, appended to the loaded list.
+  void ReadChild();
+  // Reads one property (a name, possibly a dotted path, and its value) into instance.
+  void ReadProperty(TPersistent* instance);
+  bool EndOfList();    // the next byte is a list terminator (not consumed)
+  void ReadListEnd();  // consumes a list terminator
+
+  uint8_t ReadByte();
+  uint8_t PeekByte();
+  void ReadData(void* buffer, int32_t count);
+  AnsiString ReadShortString();
+  int32_t ReadInteger();    // value tags 2, 3 and 4
+  AnsiString ReadIdent();   // value tags 7, 8 ("False") and 9 ("True")
+
+  TComponent* Owner() const { return owner_; }
+  void SetOwner(TComponent* owner) { owner_ = owner; }
+  TComponent* Parent() const { return parent_; }
+  void SetParent(TComponent* parent) { parent_ = parent; }
+  TComponent* Root() const { return root_; }
+  TList* Loaded() const { return loaded_; }
+
+ private:
+  void Refill();
+  [[noreturn]] void Fail(const AnsiString& message) const;
+  AnsiString Where() const;  // the component and property being read, for messages
+  void CheckNoFlags();
+  void ReadValue(TPersistent* instance, const TPropInfo* prop);
+
+  TStream* stream_;
+  char* buffer_;
+  int32_t bufSize_;
+  int32_t bufPos_ = 0;
+  int32_t bufEnd_ = 0;
+  TComponent* owner_ = nullptr;
+  TComponent* parent_ = nullptr;
+  TList* loaded_ = nullptr;
+  AnsiString propName_;
+  TComponent* root_ = nullptr;
+  TComponent* current_ = nullptr;   // the object being read, for messages
+  TList created_;                   // components this reader created, destroyed again on failure
+};
+
+// Reads the RCDATA resources of the program module named after instance's classes, from the class
+// just below stopClass down to instance's own, ancestors first; then AfterLoad on everything read.
+void LoadFormResources(TComponent* instance, TClass stopClass);
