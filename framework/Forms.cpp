@@ -514,7 +514,7 @@ void StartFramework() {
     } screen;
     ScreenLogPixelsY = GetDeviceCaps(screen.dc, LOGPIXELSY);
   }
-  Application = new TApplication(nullptr);
+  Application = CreateComponent<TApplication>(nullptr);
   StartGraphics();
 }
 

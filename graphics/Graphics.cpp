@@ -109,7 +109,7 @@ int32_t TResourceManager::EntryCount() const {
 // ---- Tools ----
 
 void TGraphicsObject::SignalChange() {
-  if (ChangeHandler) ChangeHandler.Code(ChangeHandler.Data, this);
+  ChangeHandler(this);
 }
 
 TFont::TFont() : FontDpi(ScreenPixelsPerInch) { Entry = FontCache->FindOrAddEntry(&DefaultFontRecord); }
@@ -256,11 +256,11 @@ void TBrush::CopyFrom(TPersistent* source) {
 
 TCanvas::TCanvas() {
   Font = new TFont;
-  Font->ChangeHandler = MakeChangeEvent<TCanvas, &TCanvas::CanvasFontChanged>(this);
+  Font->ChangeHandler.Bind<&TCanvas::CanvasFontChanged>(this);
   Pen = new TPen;
-  Pen->ChangeHandler = MakeChangeEvent<TCanvas, &TCanvas::CanvasPenChanged>(this);
+  Pen->ChangeHandler.Bind<&TCanvas::CanvasPenChanged>(this);
   Brush = new TBrush;
-  Brush->ChangeHandler = MakeChangeEvent<TCanvas, &TCanvas::CanvasBrushChanged>(this);
+  Brush->ChangeHandler.Bind<&TCanvas::CanvasBrushChanged>(this);
 }
 
 TCanvas::~TCanvas() {
@@ -317,19 +317,19 @@ void TCanvas::DeselectAll() {
 
 // A tool whose description changed may be about to lose its platform object: take it out of the context now
 // and select it again on the next operation that needs it.
-void TCanvas::CanvasFontChanged(TPersistent*) {
+void TCanvas::CanvasFontChanged(TObject*) {
   if (!(State & csFontSelected)) return;
   State &= ~csFontSelected;
   SelectObject(Handle, NeutralFont);
 }
 
-void TCanvas::CanvasPenChanged(TPersistent*) {
+void TCanvas::CanvasPenChanged(TObject*) {
   if (!(State & csPenSelected)) return;
   State &= ~csPenSelected;
   SelectObject(Handle, NeutralPen);
 }
 
-void TCanvas::CanvasBrushChanged(TPersistent*) {
+void TCanvas::CanvasBrushChanged(TObject*) {
   if (!(State & csBrushSelected)) return;
   State &= ~csBrushSelected;
   SelectObject(Handle, NeutralBrush);

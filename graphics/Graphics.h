@@ -95,23 +95,12 @@ class TResourceManager {
 
 // ---- Drawing tools ----
 
-// A change notice: the pair (code, data), empty when Code is null; fired with the tool as sender.
-struct TChangeEvent {
-  void (*Code)(void* data, TPersistent* sender) = nullptr;
-  void* Data = nullptr;
-  explicit operator bool() const { return Code != nullptr; }
-};
-template <class T, void (T::*Method)(TPersistent*)>
-TChangeEvent MakeChangeEvent(T* object) {
-  return TChangeEvent{[](void* data, TPersistent* sender) { (static_cast<T*>(data)->*Method)(sender); }, object};
-}
-
 class TGraphicsObject : public TPersistent {
  public:
   // Fires ChangeHandler when one is set.
   virtual void SignalChange();
 
-  TChangeEvent ChangeHandler;
+  TNotifyEvent ChangeHandler;  // (code, data); fired with the tool as sender
   ResourceEntry* Entry = nullptr;  // one reference held
 };
 
@@ -233,9 +222,9 @@ class TCanvas : public TPersistent {
   // Puts the neutral stock objects back into the context.
   void DeselectAll();
 
-  void CanvasFontChanged(TPersistent* sender);
-  void CanvasPenChanged(TPersistent* sender);
-  void CanvasBrushChanged(TPersistent* sender);
+  void CanvasFontChanged(TObject* sender);
+  void CanvasPenChanged(TObject* sender);
+  void CanvasBrushChanged(TObject* sender);
 
   HDC Handle = nullptr;
   uint8_t State = 0;

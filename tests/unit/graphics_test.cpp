@@ -62,16 +62,20 @@ class ContextCanvas : public TCanvas {
   HDC supply_;
 };
 
-struct ChangeCounter {
-  void Changed(TPersistent* sender) {
+struct ChangeCounter : TObject {
+  void Changed(TObject* sender) {
     ++count;
     last = sender;
   }
   int count = 0;
-  TPersistent* last = nullptr;
+  TObject* last = nullptr;
 };
 
-TChangeEvent Watch(ChangeCounter& counter) { return MakeChangeEvent<ChangeCounter, &ChangeCounter::Changed>(&counter); }
+TNotifyEvent Watch(ChangeCounter& counter) {
+  TNotifyEvent event;
+  event.Bind<&ChangeCounter::Changed>(&counter);
+  return event;
+}
 
 // ---- Records and helpers ----
 
@@ -176,7 +180,7 @@ TEST(Font, UnchangedHeightSendsNoNoticeAndTheCanvasKeepsItSelected) {
   MemoryBitmap bitmap(8, 8);
   ContextCanvas canvas(bitmap.Dc());
   ChangeCounter counter;
-  TChangeEvent canvasHandler = canvas.Font->ChangeHandler;
+  TNotifyEvent canvasHandler = canvas.Font->ChangeHandler;
   canvas.MeasureText(WideString(W_("0")));
   ASSERT_TRUE(canvas.State & csFontSelected);
   HFONT selected = canvas.Font->FetchHandle();
