@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Boots a 32-bit Wine prefix once; later calls return at once. Safe when several builds call it together.
 set -euo pipefail
-prefix=$1
+prefix=$(realpath -m "$1")
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
