@@ -494,6 +494,15 @@ TEST(ApplicationWindow, FindFocusableWindowPrefersNonTopMostWindows) {
   EXPECT_EQ(FindFocusableWindow(normal->Handle()), nullptr);
 }
 
+TEST(ApplicationWindow, FocusOnTheApplicationWindowIsRelayedToAFocusableWindow) {
+  auto target = MakeProbe(WS_POPUP | WS_VISIBLE);
+  PumpAll();
+  SetFocus(Application->Handle);
+  ASSERT_EQ(GetFocus(), Application->Handle);
+  PumpAll();  // the relay notice was posted, not sent
+  EXPECT_EQ(GetFocus(), target->Handle());
+}
+
 // ---- Keyboard helpers ----
 
 class KeyboardStateGuard {
