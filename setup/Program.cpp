@@ -1,4 +1,4 @@
-// Program entry. Until the wizard is in place it lists the embedded payload: name, size, stored time.
+// Process entry point. Until the wizard is in place it lists the embedded payload: name, size, stored time.
 #include <windows.h>
 
 #include <cstdio>
