@@ -1,26 +1,111 @@
-// Process entry point. Until the wizard is in place it lists the embedded payload: name, size, stored time.
+// Process entry point: start-up, the command line, the payload catalogue, the wizard run and the program end.
+// Calls the unit Main for every install decision; the exit code is the process result.
 #include <windows.h>
+#include <ole2.h>
 
-#include <cstdio>
+#include "framework/Forms.h"
+#include "install/InstUtils.h"
+#include "setup/Languages.h"
+#include "setup/Main.h"
 
-#include "../install/AttachFiles.h"
+namespace {
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // A console, when started from one, receives the listing.
-  AttachConsole(ATTACH_PARENT_PROCESS);
-  FILE* out = std::fopen("CONOUT$", "w");
-  if (!out) out = stdout;
-  TAttachedFiles files;
-  if (!files.IsValid()) {
-    std::fprintf(out, "payload: missing or damaged\n");
-    return 2;
+// Stands in for the wizard form until it exists (TEMPORARY): it starts with the choices the form would show
+// (remembered options, portable when the destination holds a portable copy) and walks the Ready, Installing,
+// Finish and closing pages as the form's page machine does in silent mode. Without -S the same walk runs,
+// but with its message boxes shown; as there is no page to stay on, a refusal ends the run as if the user
+// had then cancelled, and Finish counts as pressed at once.
+class THeadlessWizard : public TInstallHost {
+ public:
+  explicit THeadlessWizard(const TRememberedSettings& settings)
+      : forAll_(settings.InstallToAll), desktop_(settings.DesktopShortcut), launch_(settings.Launch) {}
+
+  bool IsPortable() override { return portable_; }
+  bool InstallForAll() override { return forAll_; }
+  bool DesktopShortcut() override { return desktop_; }
+  bool LaunchAfter() override { return launch_; }
+  void CloseWizard(int32_t modalResult) override { modalResult_ = modalResult; }
+
+  // The destination text as the Destination page holds it.
+  void SetDestination(const WideString& text) {
+    destText_ = text;
+    NormalizeDestination();
   }
-  for (int32_t i = 0; i < files.EntryCount(); ++i) {
-    const TAttachedFile* e = files.Entry(i);
-    const TDateTimeParts t = DecodeDateTime(e->Time);
-    std::fprintf(out, "%3d  %04d-%02d-%02d %02d:%02d:%02d  %9u  %s\n", i + 1, t.Year, t.Month, t.Day, t.Hour,
-                 t.Minute, t.Second, e->Size, WideToUtf8(e->Name).c_str());
+
+  void ShowPage(uint8_t page) override {
+    if (modalResult_ != 0) return;
+    switch (page) {
+      case 3:
+        NormalizeDestination();
+        if (portable_ && IsPortableRefused(destText_)) {
+          ShowMessageBox(UIText(UIPortableRefused), TMsgIcon::Information, TMsgButtons::Ok);
+          return;
+        }
+        MainDir = destText_;
+        break;
+      case 4:
+        if (!CheckInstallingPage(*this)) return;
+        break;
+      case 5:
+        EnterFinishPage(*this);
+        break;
+      case 6:
+        EnterClosingPage(*this);
+        return;
+      default:
+        break;
+    }
+    if (page == 4) {
+      RunInstall(*this);
+      return;
+    }
+    if (ExitCode == 0) ShowPage(static_cast<uint8_t>(page + 1));
   }
-  std::fprintf(out, "%d entries\n", files.EntryCount());
-  return 0;
+
+ private:
+  void NormalizeDestination() {
+    destText_ = NormalizeDestinationText(destText_);
+    // A folder that holds a portable copy is installed as one; the box is locked on.
+    if (HoldsPortableCopy(destText_)) portable_ = true;
+  }
+
+  bool portable_ = false;
+  bool forAll_;
+  bool desktop_;
+  bool launch_;
+  WideString destText_;
+  int32_t modalResult_ = 0;
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  OleInitialize(nullptr);
+  StartFramework();
+  if (const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1)); icon && Application)
+    SendMessageW(Application->Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+
+  const std::vector<WideString> params = CommandLineParams();
+  SilentMode = FindSilentSwitch(params);
+  AttachedFiles = new TAttachedFiles;
+
+  TRememberedSettings settings;
+  LoadStartSettings(settings);
+  ApplyDefaultFolder();
+  // After the default: a folder named on the command line is taken even when it does not exist yet.
+  WideString folder;
+  if (FindDestinationSwitch(params, folder)) MainDir = folder;
+
+  THeadlessWizard wizard(settings);
+  wizard.SetDestination(MainDir);
+  try {
+    wizard.ShowPage(3);
+  } catch (...) {
+    // The framework would report it in its error box; the program end still runs.
+  }
+  SaveAtProgramEnd(wizard);
+
+  StopFramework();
+  OleUninitialize();
+  return ExitCode;
 }

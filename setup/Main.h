@@ -1,0 +1,111 @@
+// The wizard's own logic without its window: the command-line switches, the destination rules, the install
+// steps of the Installing, Finish and closing pages, the remembered settings and the program-end saving.
+// May call the languages, the payload catalogue, the install utilities, the registry wrapper and the platform.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "framework/Classes.h"
+#include "install/AttachFiles.h"
+
+// What the install steps need of the wizard: its choices, read afresh at every step, and the page machine.
+// The wizard form implements it; tests and the headless run implement it with plain flags.
+class TInstallHost {
+ public:
+  virtual ~TInstallHost() = default;
+  virtual bool IsPortable() = 0;       // PortChkBx checked
+  virtual bool InstallForAll() = 0;    // Inst2AllChkBx checked: shortcuts for all users
+  virtual bool DesktopShortcut() = 0;  // DskChkBx checked
+  virtual bool LaunchAfter() = 0;      // FinChkBx checked: start the program after Finish
+  // Enter a page as the wizard's ShowPage does (its entry step, display, silent auto-advance). The install
+  // run calls it with page 5 once the files are written.
+  virtual void ShowPage(uint8_t page) = 0;
+  // End the wizard's modal run with this result: 1 finished, 2 failed or cancelled.
+  virtual void CloseWizard(int32_t modalResult) = 0;
+};
+
+enum class TAppFolderKind : uint8_t { Shared = 0, Hidden = 1, Public = 2 };
+
+// ---- wizard state ----
+extern TAttachedFiles* AttachedFiles;  // the payload catalogue, created at start-up, lives until the end
+extern WideString MainDir;             // the program folder, no trailing backslash
+extern bool InstallStarted;            // the install run began queueing files; never cleared
+extern bool CloseAllowed;              // the close query asks nothing; set by the failure path and page 6
+extern bool PreviousInstall;           // the remembered-settings key existed at start: skip the licence page
+extern TDateTime InstallStamp;         // local date and time at which the files were queued
+
+extern const char* const InstallKeyPath;    // per user, below HKEY_CURRENT_USER
+extern const char* const UninstallKeyPath;  // per machine, below HKEY_LOCAL_MACHINE
+extern const char* const AppVersion;        // "4.4.5.5"
+
+// ---- command line ----
+// The silent switch: a parameter whose first two characters are "-S", "/S", "-s" or "/s".
+bool IsSilentSwitch(const WideString& param);
+// The destination switch: "-" or "/", then a character that upper-cases to "D" in the user's locale; folder
+// receives the rest (possibly empty).
+bool IsDestinationSwitch(const WideString& param, WideString& folder);
+// Parameters 1 to n of the process as the runtime split them (the program path excluded).
+std::vector<WideString> CommandLineParams();
+// Examines the parameters from the last to the first.
+bool FindSilentSwitch(const std::vector<WideString>& params);
+// From the last to the first, every match replacing folder, so the first on the line wins. False: none.
+bool FindDestinationSwitch(const std::vector<WideString>& params, WideString& folder);
+
+// ---- destination ----
+// JoinPath(MainDir, name).
+WideString MainDirFile(const AnsiString& name);
+// The program-files folder joined with "Quorvale".
+WideString DefaultMainDir();
+// MainDir := DefaultMainDir() when it is empty or not an existing folder.
+void ApplyDefaultFolder();
+// The destination text cleaned as the Destination page does it: blanks trimmed, one trailing backslash
+// dropped, a text without drive part replaced by programFiles, a bare folder or programFiles itself joined
+// with "Quorvale".
+WideString NormalizeDestinationText(const WideString& text, const WideString& programFiles);
+// The same against the platform's program-files folder.
+WideString NormalizeDestinationText(const WideString& text);
+// The folder holds the portable marker Quorvale.ini (a file): the wizard locks its portable box on.
+bool HoldsPortableCopy(const WideString& folder);
+// A portable copy may not go below the program-files folder.
+bool IsPortableRefused(const WideString& folder);
+
+// ---- install steps ----
+// True when a top-level window carries the word processor's property "1.x Velso Marn".
+bool IsProgramRunning();
+// The shared data folder of a kind, with a trailing backslash, created on disk (its "Made Dir: " lines go to
+// the log). In a portable install every kind is MainDir.
+WideString GetAppFolder(TAppFolderKind kind, bool portable);
+// Fills the catalogue's queue and PublicFiles; in a normal install stamps the installation.
+void QueueFiles(bool portable);
+// The 16 upper-case hexadecimal digits of the stamp's 8 bytes in memory order.
+AnsiString StampDigits(TDateTime stamp);
+// Merges an installation's sorted public files under its stamp line into the lines of an old Update.log.
+void MergeUpdateLog(TStringList& lines, const TStringList& publicFiles, const AnsiString& stampLine);
+// Merges this installation's public files into Update.log in the shared folder (normal installs only).
+void WriteUpdateLog();
+
+// Page 4, before display: false refuses the move (the running word processor).
+bool CheckInstallingPage(TInstallHost& host);
+// Page 4, after display: queues and writes the payload, then enters page 5 or closes the wizard with 2.
+void RunInstall(TInstallHost& host);
+// Page 5, before display: the portable marker or the shortcuts.
+void EnterFinishPage(TInstallHost& host);
+// Page 6: Update.log, the program's start when asked, closing with 1.
+void EnterClosingPage(TInstallHost& host);
+
+// ---- remembered settings ----
+struct TRememberedSettings {
+  bool InstallToAll = true;
+  bool DesktopShortcut = true;
+  bool Launch = true;
+  AnsiString UILangCode;  // empty when not remembered
+};
+// Sets PreviousInstall and, where remembered, MainDir; fills settings (defaults where absent).
+void ReadRememberedSettings(TRememberedSettings& settings);
+// Reads the remembered settings, then chooses the start-up language with the remembered code.
+void LoadStartSettings(TRememberedSettings& settings);
+// Writes the remembered settings and, unless portable, the uninstall entry.
+void SaveSettings(TInstallHost& host);
+// The program end: after a started, non-portable install, save the settings and Install.log; any
+// exception on the way is swallowed.
+void SaveAtProgramEnd(TInstallHost& host);
