@@ -206,3 +206,25 @@ shortcut_folders() {
 }
 
 DESCRIPTION_EN="Compact, fast-loading, but still powerful and efficient word processor"
+
+# Holds a file open without sharing, so that the installer cannot write it, until release_lock.
+LOCK_SERIAL=0
+lock_file() {
+  LOCK_SERIAL=$((LOCK_SERIAL + 1))
+  LOCK_FLAG="C:\\release-$LOCK_SERIAL"
+  local out="$PREFIX/lock-$LOCK_SERIAL.out" i
+  wine "$PROBE_EXE" lock "$1" "$LOCK_FLAG" >"$out" &
+  LOCK_PID=$!
+  BACKGROUND_PIDS+=("$LOCK_PID")
+  for i in $(seq 1 300); do
+    grep -q '^locked' "$out" 2>/dev/null && return 0
+    grep -q '^cannot lock' "$out" 2>/dev/null && fail "cannot lock $1"
+    sleep 0.1
+  done
+  fail "lock on $1 not taken"
+}
+
+release_lock() {
+  touch "$(unix_path "$LOCK_FLAG")"
+  wait "$LOCK_PID" || fail "lock holder failed"
+}

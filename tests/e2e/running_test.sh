@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The word processor is running (its window carries the property "1.x Velso Marn"): a silent install ends with
+# exit code 1 and writes nothing; an interactive one shows the close-it message and installs nothing.
+source "$(dirname "$0")/lib.sh"
+new_prefix
+shortcut_folders
+folders=$(probe folder 38 35)
+MAIN="$(sed -n 1p <<<"$folders")\\Quorvale"
+SHARED="$(sed -n 2p <<<"$folders")\\Quorvale"
+
+expect_nothing_written() {
+  [ ! -e "$(unix_path "$MAIN")" ] || fail "$1: the program folder was created"
+  [ ! -e "$(unix_path "$SHARED")" ] || fail "$1: the shared data folder was created"
+  expect_eq "$(reg_dump HKCU "$INSTALL_KEY")" "nokey" "$1: remembered settings"
+  expect_eq "$(reg_dump HKLM "$UNINSTALL_KEY")" "nokey" "$1: uninstall entry"
+  local folder
+  for folder in "$USER_PROGRAMS" "$USER_DESKTOP" "$COMMON_PROGRAMS" "$COMMON_DESKTOP"; do
+    expect_eq "$(find "$(unix_path "$folder")" -maxdepth 1 -name 'Quorvale*.lnk' | wc -l)" 0 "$1: shortcuts"
+  done
+}
+
+start_word_processor
+
+rc=$(run_setup -S)
+expect_eq "$rc" 1 "silent exit code"
+expect_no_box "silent run"
+expect_nothing_written "silent run"
+
+start_setup
+wait_box close-running
+expect_eq "$BOX_CAPTION" "Quorvale Word Processor - Setup" "caption"
+expect_eq "$BOX_TEXT" "Please close any running instance(s) of Quorvale Word Processor, then click OK in this dialog." \
+  "message"
+expect_nothing_written "while the message is shown"
+click_box ok
+wait_setup
+expect_eq "$SETUP_RC" 0 "interactive exit code"
+expect_nothing_written "interactive run"
+probe waitprop 0 >/dev/null || fail "the word processor's window is gone"
+echo "PASS [$TEST_NAME]"
