@@ -793,7 +793,8 @@ TComponent* TReader::ReadRootComponent(TComponent* instance) {
       ownList.reset(new TList);
       loaded_ = ownList.get();
     }
-    loaded_->Append(root);
+    // Once only: a class chain reads several resources into the same root.
+    if (loaded_->IndexOfItem(root) < 0) loaded_->Append(root);
     owner_ = root;
     root->IncludeState(csLoading | csReading);
     root->ReadContents(this);

@@ -6,15 +6,6 @@ const char* const kBooleanNames[] = {"False", "True"};
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Storage of an ordinal: the value cut to the property's width, sign- or zero-extended again.
-int32_t FitWidth(int32_t value, const TPropInfo* prop) {
-  switch (prop->Size) {
-    case 1: return prop->Signed ? static_cast<int8_t>(value) : static_cast<uint8_t>(value);
-    case 2: return prop->Signed ? static_cast<int16_t>(value) : static_cast<uint16_t>(value);
-    default: return value;
-  }
-}
-
 TList& Registry() {
   static TList classes;
   return classes;
@@ -63,11 +54,11 @@ const TFieldInfo* FindPublishedField(const TPersistent* object, const AnsiString
   return nullptr;
 }
 
-int32_t GetOrdProp(TPersistent* instance, const TPropInfo* prop) { return FitWidth(prop->GetOrd(instance), prop); }
+// The accessors convert through the storage type, which cuts a value to the property's width on the way in
+// and sign- or zero-extends it on the way out.
+int32_t GetOrdProp(TPersistent* instance, const TPropInfo* prop) { return prop->GetOrd(instance); }
 
-void SetOrdProp(TPersistent* instance, const TPropInfo* prop, int32_t value) {
-  prop->SetOrd(instance, FitWidth(value, prop));
-}
+void SetOrdProp(TPersistent* instance, const TPropInfo* prop, int32_t value) { prop->SetOrd(instance, value); }
 
 AnsiString GetStrProp(TPersistent* instance, const TPropInfo* prop) { return prop->GetStr(instance); }
 
