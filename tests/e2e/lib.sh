@@ -19,6 +19,9 @@ BASE_PREFIX=${WINEPREFIX:-$SOURCE_DIR/build/wineprefix}
 TEST_NAME=$(basename "$0" .sh)
 
 export WINEDEBUG=-all WINEARCH=win32 LC_ALL=C.UTF-8
+# Local times away from UTC, so that a missing local/UTC step shows; a zone without daylight saving, so that
+# times the tests set from the host mean the same local time to Wine, which converts with today's offset.
+export TZ=${QV_E2E_TZ:-Asia/Kolkata}
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 
 INSTALL_KEY='Software\Quorvale Word Processor\Install'
