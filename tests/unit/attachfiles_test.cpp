@@ -16,51 +16,12 @@
 #include "install/PayloadArchive.h"
 #include "setup/Languages.h"
 
+#include "support/FileHelpers.h"
+
+using namespace testfiles;
+
 namespace {
 
-WideString W(const char* utf8) { return Utf8ToWide(utf8); }
-AnsiString U(const WideString& wide) { return WideToUtf8(wide); }
-
-void RemoveTree(const WideString& folder) {
-  WideString base = folder;
-  WithTrailingSeparator(base);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((base + L"*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const WideString name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const WideString path = base + name;
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileW(path.c_str());
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(WithoutTrailingSeparator(base).c_str());
-}
-
-bool WriteRaw(const WideString& path, const std::string& bytes) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const BOOL ok = bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(h);
-  return ok && written == bytes.size();
-}
-
-std::string ReadRaw(const WideString& path) {
-  std::string out;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  char buf[65536];
-  DWORD got = 0;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
-  CloseHandle(h);
-  return out;
-}
 
 bool GetWriteTime(const WideString& path, FILETIME& utc) {
   WIN32_FILE_ATTRIBUTE_DATA data;

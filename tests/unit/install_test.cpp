@@ -15,9 +15,12 @@
 #include "setup/Languages.h"
 #include "setup/Main.h"
 
+#include "support/FileHelpers.h"
+
+using namespace testfiles;
+
 namespace {
 
-WideString W(const char* utf8) { return Utf8ToWide(utf8); }
 
 // ---- command line ----
 
@@ -380,26 +383,6 @@ TEST_F(RememberedSettings, ProgramEndSavesOnlyAStartedNormalInstall) {
 }
 
 // ---- a portable install run in a temporary folder ----
-
-void RemoveTree(const WideString& folder) {
-  WideString base = folder;
-  WithTrailingSeparator(base);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((base + L"*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const WideString name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const WideString path = base + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileW(path.c_str());
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(WithoutTrailingSeparator(base).c_str());
-}
 
 int CountFiles(const WideString& folder) {
   int count = 0;
