@@ -91,14 +91,8 @@ const TDateTime kStamp = EncodeDateTime(2019, 9, 23, 16, 22, 24, 0);
 class CatalogueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    dir_ = temp;
-    WithTrailingSeparator(dir_);
-    dir_ += L"qv_attach_" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter) + L"\\";
-    RemoveTree(dir_);
-    ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr));
+    dir_ = MakeTestFolder(L"attach");
+    ASSERT_FALSE(dir_.empty());
     log_ = new TStringList;
     LogList = log_;
     LogSuspendCount = 0;

@@ -48,4 +48,16 @@ std::string ReadRaw(const WideString& path) {
   return out;
 }
 
+WideString MakeTestFolder(const wchar_t* tag) {
+  static int counter = 0;
+  wchar_t temp[MAX_PATH];
+  if (GetTempPathW(MAX_PATH, temp) == 0) return WideString();
+  WideString dir = temp;
+  if (dir.back() != L'\\') dir += L'\\';
+  dir += WideString(L"qv_") + tag + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+         std::to_wstring(++counter) + L"\\";
+  RemoveTree(dir);
+  return CreateDirectoryW(dir.c_str(), nullptr) ? dir : WideString();
+}
+
 }  // namespace testfiles

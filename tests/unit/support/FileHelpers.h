@@ -12,4 +12,7 @@ void RemoveTree(const WideString& folder);
 bool WriteRaw(const WideString& path, const std::string& bytes);
 // The file's bytes, or "<missing>" when it cannot be opened.
 std::string ReadRaw(const WideString& path);
+// A new empty folder below the temporary folder, unique to this process and call; with a trailing
+// backslash; empty when it cannot be made.
+WideString MakeTestFolder(const wchar_t* tag);
 }  // namespace testfiles
