@@ -5,11 +5,8 @@
 source "$(dirname "$0")/lib.sh"
 new_prefix
 shortcut_folders
-folders=$(probe folder 38 35)
-PROGRAM_FILES=$(sed -n 1p <<<"$folders")
-SHARED="$(sed -n 2p <<<"$folders")\\Quorvale"
+install_folders
 MAIN="$PROGRAM_FILES\\Quorvale"
-PUBLIC="$SHARED\\Public"
 LINK="Quorvale Word Processor.lnk"
 
 rc=$(run_setup -S)

@@ -208,6 +208,15 @@ shortcut_folders() {
   COMMON_DESKTOP=$(sed -n 4p <<<"$folders")
 }
 
+# The program-files folder and the installer's shared data folders of this prefix.
+install_folders() {
+  local folders
+  folders=$(probe folder 38 35)
+  PROGRAM_FILES=$(sed -n 1p <<<"$folders")
+  SHARED="$(sed -n 2p <<<"$folders")\\Quorvale"
+  PUBLIC="$SHARED\\Public"
+}
+
 DESCRIPTION_EN="Compact, fast-loading, but still powerful and efficient word processor"
 
 # Holds a file open without sharing, so that the installer cannot write it, until release_lock.

@@ -6,9 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 new_prefix
 shortcut_folders
-folders=$(probe folder 38 35)
-PROGRAM_FILES=$(sed -n 1p <<<"$folders")
-SHARED="$(sed -n 2p <<<"$folders")\\Quorvale"
+install_folders
 MAIN='C:\Portable\Quorvale'
 
 manifest_time() { manifest_entries | awk -F'\t' -v n="$1" '$2 == n { print $1 }'; }

@@ -5,10 +5,7 @@
 source "$(dirname "$0")/lib.sh"
 new_prefix
 shortcut_folders
-folders=$(probe folder 38 35)
-PROGRAM_FILES=$(sed -n 1p <<<"$folders")
-SHARED="$(sed -n 2p <<<"$folders")\\Quorvale"
-PUBLIC="$SHARED\\Public"
+install_folders
 MAIN='C:\Apps\Quorvale'
 LINK="Quorvale Word Processor.lnk"
 

@@ -4,9 +4,8 @@
 source "$(dirname "$0")/lib.sh"
 new_prefix
 shortcut_folders
-folders=$(probe folder 38 35)
-MAIN="$(sed -n 1p <<<"$folders")\\Quorvale"
-SHARED="$(sed -n 2p <<<"$folders")\\Quorvale"
+install_folders
+MAIN="$PROGRAM_FILES\\Quorvale"
 
 expect_nothing_written() {
   [ ! -e "$(unix_path "$MAIN")" ] || fail "$1: the program folder was created"
