@@ -17,6 +17,7 @@
 #include "setup/Languages.h"
 
 #include "support/FileHelpers.h"
+#include "support/LogFolderTest.h"
 
 using namespace testfiles;
 
@@ -88,14 +89,11 @@ int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
 
 const TDateTime kStamp = EncodeDateTime(2019, 9, 23, 16, 22, 24, 0);
 
-class CatalogueTest : public ::testing::Test {
+class CatalogueTest : public TLogFolderTest {
  protected:
+  CatalogueTest() : TLogFolderTest(L"attach") {}
   void SetUp() override {
-    dir_ = MakeTestFolder(L"attach");
-    ASSERT_FALSE(dir_.empty());
-    log_ = new TStringList;
-    LogList = log_;
-    LogSuspendCount = 0;
+    TLogFolderTest::SetUp();
     ForceOverwrite = false;
     SilentMode = false;
     ExitCode = 0;
@@ -107,20 +105,11 @@ class CatalogueTest : public ::testing::Test {
   }
   void TearDown() override {
     MessageBoxHook = savedBox_;
-    LogList = nullptr;
-    delete log_;
-    LogSuspendCount = 0;
     ForceOverwrite = false;
     SilentMode = false;
     ExitCode = 0;
     UILang = DefaultUILang;
-    RemoveTree(dir_);
-    EXPECT_FALSE(IsExistingFolder(dir_)) << "test folder left behind";
-  }
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> out;
-    for (int32_t i = 0; i < log_->LineCount(); ++i) out.push_back(log_->GetLine(i));
-    return out;
+    TLogFolderTest::TearDown();
   }
   static std::vector<std::string> Names(const TAttachedFiles& files) {
     std::vector<std::string> out;
@@ -136,8 +125,6 @@ class CatalogueTest : public ::testing::Test {
     return std::string(reinterpret_cast<const char*>(e->Data), e->Size);
   }
 
-  WideString dir_;  // with trailing backslash
-  TStringList* log_ = nullptr;
   TMessageBoxFunc savedBox_ = nullptr;
 };
 

@@ -16,6 +16,7 @@
 #include "install/InstUtils.h"
 
 #include "support/FileHelpers.h"
+#include "support/LogFolderTest.h"
 
 using namespace testfiles;
 
@@ -44,31 +45,13 @@ bool SetLocalWriteTime(const WideString& path, WORD y, WORD mo, WORD d, WORD h, 
 TDateTime fixedNow = 0;
 TDateTime FixedNow() { return fixedNow; }
 
-class InstUtilsTest : public ::testing::Test {
+class InstUtilsTest : public TLogFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = MakeTestFolder(L"instutils");
-    ASSERT_FALSE(dir_.empty());
-    log_ = new TStringList;
-    LogList = log_;
-    LogSuspendCount = 0;
-  }
+  InstUtilsTest() : TLogFolderTest(L"instutils") {}
   void TearDown() override {
-    LogList = nullptr;
-    delete log_;
-    LogSuspendCount = 0;
     NowHook = &SystemNow;
-    RemoveTree(dir_);
-    EXPECT_FALSE(IsExistingFolder(dir_)) << "test folder left behind";
+    TLogFolderTest::TearDown();
   }
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> out;
-    for (int32_t i = 0; i < log_->LineCount(); ++i) out.push_back(log_->GetLine(i));
-    return out;
-  }
-
-  WideString dir_;  // with trailing backslash
-  TStringList* log_ = nullptr;
 };
 
 // ---- path text ----
