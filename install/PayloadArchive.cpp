@@ -37,6 +37,14 @@ bool WalkArchive(const uint8_t* data, uint32_t length, std::vector<TArchiveRecor
   return true;
 }
 
+bool ReadArchive(const uint8_t* data, uint32_t length, std::vector<TArchiveRecord>& records) {
+  records.clear();
+  bool ok = WalkArchive(data, length, records);
+  for (size_t i = 0; ok && i < records.size(); ++i) ok = CheckEntryName(records[i].Name).empty();
+  if (!ok) records.clear();
+  return ok;
+}
+
 AnsiString CheckEntryName(const AnsiString& name) {
   if (name.empty()) return "the name is empty";
   if (name.size() > 255) return "the name is longer than 255 bytes";

@@ -17,6 +17,10 @@ struct TArchiveRecord {
 // run past the end; never reads outside [data, data + length).
 bool WalkArchive(const uint8_t* data, uint32_t length, std::vector<TArchiveRecord>& records);
 
+// WalkArchive, then every record's name through CheckEntryName. False, with records cleared, when the
+// records do not fill the data exactly or a name is unsafe: the archive must not be installed at all.
+bool ReadArchive(const uint8_t* data, uint32_t length, std::vector<TArchiveRecord>& records);
+
 // Empty when the name can be stored and cannot leave the install folder; otherwise the reason.
 AnsiString CheckEntryName(const AnsiString& name);
 // True for a time on a whole, even second (the two-second resolution of file stamps).
