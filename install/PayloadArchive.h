@@ -21,7 +21,9 @@ bool WalkArchive(const uint8_t* data, uint32_t length, std::vector<TArchiveRecor
 // records do not fill the data exactly or a name is unsafe: the archive must not be installed at all.
 bool ReadArchive(const uint8_t* data, uint32_t length, std::vector<TArchiveRecord>& records);
 
-// Empty when the name can be stored and cannot leave the install folder; otherwise the reason.
+// Empty when the name can be stored, cannot leave the install folder and lands on disk under exactly this name
+// (well-formed UTF-8, no character or device name Windows refuses, no component it would trim); otherwise
+// the reason.
 AnsiString CheckEntryName(const AnsiString& name);
 // True for a time on a whole, even second (the two-second resolution of file stamps).
 bool IsWholeEvenSecond(TDateTime time);

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "install/PayloadArchive.h"
 
@@ -93,6 +95,48 @@ TEST(EntryNames, RefusesNamesThatEscapeOrCannotBeStored) {
                           ".\\a"})
     EXPECT_NE(CheckEntryName(bad), "") << bad;
   EXPECT_NE(CheckEntryName(AnsiString(256, 'a')), "");
+}
+
+// Names Windows would refuse, map to a device, trim, or that decode to something other than their bytes.
+TEST(EntryNames, RefusesWhatWindowsWouldNotStoreUnderThatName) {
+  struct Row {
+    const char* name;
+    bool accepted;
+  };
+  const Row rows[] = {
+      // characters invalid in Windows file names
+      {"a<b.txt", false}, {"a>b", false}, {"say \"hi\".txt", false}, {"a|b", false}, {"what?.txt", false},
+      {"*.rtf", false}, {"tab\there", false}, {"\x01", false}, {"Sub\\x\x1F.txt", false},
+      // device names, as any component, any case, with or without an extension
+      {"CON", false}, {"nul", false}, {"Com1.txt", false}, {"Templates\\CON.rtf", false}, {"lpt9", false},
+      {"AUX.tar.gz", false}, {"PRN\\x.txt", false}, {"NUL .txt", false}, {"COM\xC2\xB9", false},
+      {"conout$", false},
+      // components Windows trims
+      {"a.", false}, {"a ", false}, {"Templates \\a.txt", false}, {"Templates.\\a.txt", false}, {"...", false},
+      // UTF-8 that would not decode to what it says
+      {"\x80", false}, {"caf\xC3", false}, {"caf\xC3(", false}, {"\xC0\xAE\xC0\xAE\\x", false},
+      {"\xC0\xAF", false}, {"\xE0\x80\xAE", false}, {"\xED\xA0\x80", false}, {"\xF0\x9F\x98\x80.txt", false},
+      // near misses that are ordinary names
+      {"Console.txt", true}, {"COM10.txt", true}, {"COM0", true}, {"nul-x.txt", true}, {"Auxiliary\\a.txt", true},
+      {".hidden", true}, {"a.b.c", true}, {"Caf\xC3\xA9.txt", true}, {"\xE6\x97\xA5\xE6\x9C\xAC.rtf", true},
+      {" leading blank", true},
+  };
+  for (const Row& row : rows) EXPECT_EQ(CheckEntryName(row.name).empty(), row.accepted) << row.name;
+}
+
+TEST(EntryNames, EveryPayloadNameIsAccepted) {
+  std::ifstream manifest(SOURCE_DIR "/payload/manifest.txt", std::ios::binary);
+  ASSERT_TRUE(manifest);
+  std::string line;
+  int names = 0;
+  while (std::getline(manifest, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    const std::string name = line.substr(line.find('\t') + 1);
+    EXPECT_EQ(CheckEntryName(name), "") << name;
+    ++names;
+  }
+  EXPECT_EQ(names, 100);
 }
 
 TEST(EntryTimes, OnlyWholeEvenSeconds) {
