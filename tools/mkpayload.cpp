@@ -10,6 +10,7 @@
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,25 +18,47 @@
 #include "../install/PayloadArchive.h"
 
 namespace {
+std::string outputPath;  // removed on every refusal, so that no stale or partial archive is left behind
+
 int Fail(const std::string& message) {
   std::cerr << "mkpayload: " << message << "\n";
+  if (!outputPath.empty()) std::remove(outputPath.c_str());
   return 1;
 }
 
+// Exactly "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD HH:MM:SS.mmm", digits only: a sign, a blank or trailing text is
+// refused rather than read as a neighbouring time.
 bool ParseTime(const std::string& text, TDateTime& result) {
-  int y, mo, d, h, mi, s, ms = 0;
-  char tail = 0;
-  int n = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%3d%c", &y, &mo, &d, &h, &mi, &s, &ms, &tail);
-  if (n != 6 && n != 7) return false;
-  if (!IsValidDate(y, mo, d) || h > 23 || mi > 59 || s > 59 || ms < 0 || ms > 999) return false;
+  static const char kShape[] = "dddd-dd-dd dd:dd:dd.ddd";
+  if (text.size() != 19 && text.size() != 23) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return false;
+  }
+  auto field = [&](size_t at, size_t width) {
+    int v = 0;
+    for (size_t i = at; i < at + width; ++i) v = v * 10 + (text[i] - '0');
+    return v;
+  };
+  const int y = field(0, 4), mo = field(5, 2), d = field(8, 2), h = field(11, 2), mi = field(14, 2),
+            s = field(17, 2), ms = text.size() == 23 ? field(20, 3) : 0;
+  if (!IsValidDate(y, mo, d) || h > 23 || mi > 59 || s > 59) return false;
   result = EncodeDateTime(y, mo, d, h, mi, s, ms);
   return true;
+}
+
+// Windows compares file names without regard to case; ASCII folding covers every name we ship.
+std::string FoldCase(std::string name) {
+  for (char& c : name)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return name;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) return Fail("usage: mkpayload MANIFEST FILES_DIR OUTPUT [NAME=PATH ...]");
   const std::string manifestPath = argv[1], filesDir = argv[2], outPath = argv[3];
+  outputPath = outPath;
   std::map<std::string, std::string> overrides;
   for (int i = 4; i < argc; ++i) {
     std::string arg = argv[i];
@@ -47,6 +70,9 @@ int main(int argc, char** argv) {
   if (!manifest) return Fail("cannot read " + manifestPath);
 
   std::vector<uint8_t> archive;
+  // Folded names of the files and of the folders they imply: a second "A.txt" or a file where a folder
+  // must go would make two records fight over one place on disk.
+  std::set<std::string> files, folders;
   std::string line;
   int lineNo = 0, entries = 0;
   while (std::getline(manifest, line)) {
@@ -58,11 +84,24 @@ int main(int argc, char** argv) {
     if (tab == std::string::npos) return Fail(where + "expected TIME<TAB>NAME");
     const std::string name = line.substr(tab + 1);
     TDateTime time = 0;
-    if (!ParseTime(line.substr(0, tab), time)) return Fail(where + "entry \"" + name + "\": bad time");
+    const std::string entry = where + "entry \"" + name + "\": ";
+    if (!ParseTime(line.substr(0, tab), time))
+      return Fail(entry + "bad time \"" + line.substr(0, tab) + "\" (expected YYYY-MM-DD HH:MM:SS[.mmm])");
     const AnsiString why = CheckEntryName(name);
-    if (!why.empty()) return Fail(where + "entry \"" + name + "\": " + why);
-    if (!IsWholeEvenSecond(time))
-      return Fail(where + "entry \"" + name + "\": the time is not a whole even second");
+    if (!why.empty()) return Fail(entry + why);
+    if (!IsWholeEvenSecond(time)) return Fail(entry + "the time is not a whole even second");
+    const TDateTimeParts parts = DecodeDateTime(time);
+    if (parts.Year < 1980 || parts.Year > 2099)
+      return Fail(entry + "the time lies outside 1980 to 2099, which a file stamp cannot hold");
+    const std::string folded = FoldCase(name);
+    if (files.count(folded) || folders.count(folded))
+      return Fail(entry + "the name is already used (names are compared without regard to case)");
+    for (size_t sep = folded.find('\\'); sep != std::string::npos; sep = folded.find('\\', sep + 1)) {
+      if (files.count(folded.substr(0, sep)))
+        return Fail(entry + "a folder of the name is already an entry");
+      folders.insert(folded.substr(0, sep));
+    }
+    files.insert(folded);
     std::string path;
     auto it = overrides.find(name);
     if (it != overrides.end()) {
@@ -89,10 +128,8 @@ int main(int argc, char** argv) {
   if (packed.size() < 2 || packed[0] != 0x78 || packed[1] != 0xDA) return Fail("unexpected zlib header");
   std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(packed.data()), static_cast<std::streamsize>(packed.size()));
-  if (!out) {
-    std::remove(outPath.c_str());
-    return Fail("cannot write " + outPath);
-  }
+  out.close();
+  if (!out) return Fail("cannot write " + outPath);
   std::cout << "mkpayload: " << entries << " entries, " << archive.size() << " bytes, " << packed.size()
             << " compressed\n";
   return 0;

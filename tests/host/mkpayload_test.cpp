@@ -86,10 +86,23 @@ TEST_F(MkPayload, RefusesUnsafeNamesAndOddTimesNamingTheEntry) {
       {"2004-01-19 08:30:02.500\ta.txt\n", "a.txt"},  // not whole
       {"2004-02-30 08:30:02\ta.txt\n", "a.txt"},      // no such day
       {"2004-01-19 08:30:02\tmissing.txt\n", "missing.txt"},
+      {"2004-01-19 10:00:02junk\tSub\\b.txt\n", "Sub\\b.txt"},
+      {"2004-01-19 -1:00:00\tSub\\b.txt\n", "Sub\\b.txt"},  // not the day before
+      {"2004-01-19  8:30:02\tSub\\b.txt\n", "Sub\\b.txt"},
+      {"2004-01-19 24:00:00\tSub\\b.txt\n", "Sub\\b.txt"},
+      {"2004-13-01 08:30:02\tSub\\b.txt\n", "Sub\\b.txt"},
+      {"1979-12-31 23:59:58\tSub\\b.txt\n", "Sub\\b.txt"},  // before any file stamp
+      {"2004-01-19 08:30:02\ta.txt\n", "a.txt"},                // the same name twice
+      {"2004-01-19 08:30:02\tA.TXT\n", "A.TXT"},                // ... in another case
+      {"2004-01-19 08:30:02\tA.txt\\c.txt\n", "A.txt\\c.txt"},  // a file where its folder must go
+      {"2004-01-19 08:30:02\tSub\\CON.rtf\n", "Sub\\CON.rtf"},
+      {"2004-01-19 08:30:02\tnul\n", "nul"},
+      {"2004-01-19 08:30:02\tSub.\\b.txt\n", "Sub.\\b.txt"},
   };
   for (const auto& [manifest, name] : bad) {
-    std::remove((dir_ + "/out.bin").c_str());
+    Write(dir_ + "/out.bin", "stale");  // an earlier build's output must not survive a refusal either
     EXPECT_NE(Run("2004-01-19 08:30:02\ta.txt\n" + manifest), 0) << manifest;
+    EXPECT_NE(error_.find("manifest.txt:2: "), std::string::npos) << error_;
     EXPECT_NE(error_.find(name), std::string::npos) << error_;
     EXPECT_FALSE(OutputExists()) << manifest;
   }
