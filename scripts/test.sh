@@ -4,6 +4,8 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
 bash scripts/build.sh
+# Every fuzz target a few seconds on its seeds, so that they keep building and the seeds stay harmless.
+bash scripts/fuzz.sh 5
 export WINEPREFIX="$top/build/wineprefix"
 # One display and one Wine server for the whole run.
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
