@@ -27,7 +27,7 @@ for src in fuzz/*_fuzz.cpp; do
     echo "fuzz: $name: ${runs:-?} runs in ${secs}s, nothing found"
   else
     echo "fuzz: $name: FOUND A FAULT (log $log)"
-    tail -n 40 "$log"
+    grep -m 8 -E '^(==[0-9]+==ERROR|SUMMARY|Test unit written|.*deadly signal)' "$log" || tail -n 20 "$log"
     failed+=("$name")
   fi
 done
