@@ -82,22 +82,38 @@ void TResourceManager::ReleaseEntry(ResourceEntry* entry) {
   FreeEntry(entry);
 }
 
+namespace {
+
+// Drops the tool's reference on its previous entry on every way out, a change handler that throws included.
+class TOldEntry {
+ public:
+  TOldEntry(TResourceManager& cache, ResourceEntry* entry) : cache_(cache), entry_(entry) {}
+  TOldEntry(const TOldEntry&) = delete;
+  TOldEntry& operator=(const TOldEntry&) = delete;
+  ~TOldEntry() { cache_.ReleaseEntry(entry_); }
+
+ private:
+  TResourceManager& cache_;
+  ResourceEntry* entry_;
+};
+
+}  // namespace
+
 void TResourceManager::ReplaceEntry(TGraphicsObject* tool, const void* record) {
-  ResourceEntry* old = tool->Entry;
   ResourceEntry* entry = FindOrAddEntry(record);
-  tool->Entry = entry;
-  if (entry != old) tool->SignalChange();
   // Released last, so an unchanged description never loses its platform object on the way.
-  ReleaseEntry(old);
+  TOldEntry old(*this, tool->Entry);
+  const bool changed = entry != tool->Entry;
+  tool->Entry = entry;
+  if (changed) tool->SignalChange();
 }
 
 void TResourceManager::ShareEntry(TGraphicsObject* tool, ResourceEntry* entry) {
-  ResourceEntry* old = tool->Entry;
-  if (old == entry) return;
+  if (tool->Entry == entry) return;
   ++entry->RefCount;
+  TOldEntry old(*this, tool->Entry);
   tool->Entry = entry;
   tool->SignalChange();
-  ReleaseEntry(old);
 }
 
 int32_t TResourceManager::EntryCount() const {
@@ -254,6 +270,16 @@ void TBrush::CopyFrom(TPersistent* source) {
 
 // ---- Canvas ----
 
+namespace {
+
+// Canvases that hold a context, so a change of the system colours can take their tools out of it.
+TList& CanvasesWithContext() {
+  static TList* list = new TList;  // never freed: canvases may outlive any order of static destruction
+  return *list;
+}
+
+}  // namespace
+
 TCanvas::TCanvas() {
   Font = new TFont;
   Font->ChangeHandler.Bind<&TCanvas::CanvasFontChanged>(this);
@@ -274,6 +300,8 @@ void TCanvas::EnsureState(uint8_t flags) {
   const uint8_t missing = flags & ~State;
   if (!missing) return;
   if (missing & csHasContext) CreateContext();
+  // Nothing can be selected into no context; recording it would leave the tools out of the next real one.
+  if (!Handle) return;
   if (missing & csFontSelected) {
     SelectObject(Handle, Font->FetchHandle());
     SetTextColor(Handle, ResolveColor(Font->Color));
@@ -298,9 +326,12 @@ void TCanvas::SetContext(HDC context) {
     DeselectAll();
     PenPosition = ReadPenPosition();
     Handle = nullptr;
-    State &= ~csHasContext;
+    CanvasesWithContext().RemoveItem(this);
   }
+  // Whatever the flags say, no tool is selected into a context that was just handed over.
+  State &= ~csAll;
   if (context) {
+    CanvasesWithContext().Append(this);
     State |= csHasContext;
     Handle = context;
     MovePenTo(PenPosition.x, PenPosition.y);
@@ -376,6 +407,32 @@ POINT TCanvas::ReadPenPosition() {
   POINT point{0, 0};
   GetCurrentPositionEx(Handle, &point);
   return point;
+}
+
+// ---- System colours ----
+
+namespace {
+static_assert(offsetof(PenRecord, Color) == 4 && offsetof(BrushRecord, Color) == 4, "colour after the handle slot");
+
+void DropSystemColorObjects(TResourceManager* cache) {
+  if (!cache) return;
+  for (ResourceEntry* entry = cache->Head; entry; entry = entry->Next) {
+    TColor color;
+    std::memcpy(&color, entry->Record() + offsetof(PenRecord, Color), sizeof color);
+    if (color >= 0 || !entry->Handle) continue;
+    DeleteObject(entry->Handle);
+    entry->Handle = nullptr;
+  }
+}
+
+}  // namespace
+
+void SystemColorsChanged() {
+  // Out of every context first: a platform object still selected somewhere cannot be deleted.
+  TList& canvases = CanvasesWithContext();
+  for (int32_t i = canvases.Count() - 1; i >= 0; --i) static_cast<TCanvas*>(canvases.ItemAt(i))->DeselectAll();
+  DropSystemColorObjects(PenCache);
+  DropSystemColorObjects(BrushCache);
 }
 
 // ---- Start-up ----

@@ -248,6 +248,10 @@ extern TResourceManager* FontCache;
 extern TResourceManager* PenCache;
 extern TResourceManager* BrushCache;
 
+// After the system colours changed (WM_SYSCOLORCHANGE): canvases put their tools down and pens and brushes
+// in a system colour drop their platform objects, which are made again in the new colours on next use.
+void SystemColorsChanged();
+
 // Once before any form; repeated calls are counted, so only the outermost pair does the work.
 void StartGraphics();
 void StopGraphics();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/WinHandles.h"
 #include "graphics/Graphics.h"
 
 namespace {
@@ -19,8 +20,16 @@ const auto* const graphicsEnvironment = ::testing::AddGlobalTestEnvironment(new 
 // A 24-bit memory bitmap selected into its own memory context.
 class MemoryBitmap {
  public:
-  MemoryBitmap(int width, int height) {
-    dc_ = CreateCompatibleDC(ScreenDeviceContext);
+  MemoryBitmap(int width, int height)
+      : dc_(CreateCompatibleDC(ScreenDeviceContext)), bitmap_(MakeBitmap(dc_.Get(), width, height)),
+        selected_(dc_.Get(), bitmap_.Get()) {
+    PatBlt(dc_.Get(), 0, 0, width, height, WHITENESS);
+  }
+  HDC Dc() const { return dc_.Get(); }
+  COLORREF Pixel(int x, int y) const { return GetPixel(dc_.Get(), x, y); }
+
+ private:
+  static HBITMAP MakeBitmap(HDC dc, int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -28,24 +37,12 @@ class MemoryBitmap {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     void* bits = nullptr;
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-    PatBlt(dc_, 0, 0, width, height, WHITENESS);
+    return CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   }
-  MemoryBitmap(const MemoryBitmap&) = delete;
-  MemoryBitmap& operator=(const MemoryBitmap&) = delete;
-  ~MemoryBitmap() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC Dc() const { return dc_; }
-  COLORREF Pixel(int x, int y) const { return GetPixel(dc_, x, y); }
 
- private:
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  TMemoryDC dc_;
+  TGdiObject<HBITMAP> bitmap_;
+  TSelectedObject selected_;  // after the bitmap: put down before it is deleted
 };
 
 // A canvas that gets its context on demand, like the control and bitmap canvases.
@@ -305,6 +302,112 @@ TEST(Brush, CopyFromSharesTheEntryAndColoursResolveAtCreation) {
   EXPECT_EQ(b.FetchHandle(), a.FetchHandle());
 }
 
+// A change handler that fails, as a canvas's could.
+struct FailingHandler : TObject {
+  void Changed(TObject*) { throw Exception("change handler failed"); }
+};
+
+// The reference a tool held on its previous description is dropped even when the change notice throws: the
+// last user gone, the platform object goes with it.
+TEST(Caches, AThrowingChangeHandlerLeavesNoReferenceBehind) {
+  const struct {
+    const char* change;
+    TResourceManager* (*cache)();
+    void (*apply)(TFont& font, TBrush& brush);
+  } cases[] = {
+      {"font height (replaced)", [] { return FontCache; }, [](TFont& f, TBrush&) { f.SetFontHeight(-58); }},
+      {"brush copied (shared)", [] { return BrushCache; },
+       [](TFont&, TBrush& b) {
+         TBrush source;
+         source.SetToolColor(0x00600060);
+         b.CopyFrom(&source);
+       }},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.change);
+    const int32_t entriesBefore = row.cache()->EntryCount();
+    {
+      TFont font;  // descriptions no other test uses, so each entry has this one user
+      font.SetFontHeight(-57);
+      TBrush brush;
+      brush.SetToolColor(0x00570057);
+      const HGDIOBJ oldHandle = row.cache() == FontCache ? static_cast<HGDIOBJ>(font.FetchHandle())
+                                                          : static_cast<HGDIOBJ>(brush.FetchHandle());
+      ASSERT_NE(GetObjectType(oldHandle), 0u);
+      FailingHandler failing;
+      font.ChangeHandler.Bind<&FailingHandler::Changed>(&failing);
+      brush.ChangeHandler.Bind<&FailingHandler::Changed>(&failing);
+      EXPECT_THROW(row.apply(font, brush), Exception);
+      EXPECT_EQ(GetObjectType(oldHandle), 0u);  // deleted with its last reference
+      EXPECT_EQ(row.cache()->EntryCount(), entriesBefore + 1);  // only the tool's new description
+    }
+    EXPECT_EQ(row.cache()->EntryCount(), entriesBefore);
+  }
+}
+
+// ---- System colours ----
+
+// Sets one system colour for the length of a test and puts the old one back.
+class SystemColorOverride {
+ public:
+  SystemColorOverride(int index, COLORREF color) : index_(index), saved_(GetSysColor(index)) {
+    SetSysColors(1, &index_, &color);
+  }
+  SystemColorOverride(const SystemColorOverride&) = delete;
+  SystemColorOverride& operator=(const SystemColorOverride&) = delete;
+  ~SystemColorOverride() {
+    SetSysColors(1, &index_, &saved_);
+    SystemColorsChanged();
+  }
+
+ private:
+  int index_;
+  COLORREF saved_;
+};
+
+// Pens, brushes and text in a system colour follow the system's colour once it changes, even on a canvas
+// that keeps its context and its tools selected.
+TEST(SystemColors, ToolsFollowTheSystemColoursWhenTheyChange) {
+  const COLORREF changed = RGB(12, 34, 56);
+  const struct {
+    const char* tool;
+    int index;  // the system colour of the tool, and the one changed
+    void (*set)(TCanvas&, TColor);
+    COLORREF (*draw)(TCanvas&, const MemoryBitmap&);  // draws, answers the colour that landed
+  } cases[] = {
+      {"pen in button shadow", COLOR_BTNSHADOW, [](TCanvas& c, TColor k) { c.Pen->SetToolColor(k); },
+       [](TCanvas& c, const MemoryBitmap& b) {
+         c.MovePenTo(0, 3);
+         c.DrawLineTo(16, 3);
+         return b.Pixel(8, 3);
+       }},
+      {"brush in button face", COLOR_BTNFACE, [](TCanvas& c, TColor k) { c.Brush->SetToolColor(k); },
+       [](TCanvas& c, const MemoryBitmap& b) {
+         c.FillRectangle(RECT{0, 8, 16, 16});
+         return b.Pixel(8, 12);
+       }},
+      {"font in window text", COLOR_WINDOWTEXT, [](TCanvas& c, TColor k) { c.Font->SetToolColor(k); },
+       [](TCanvas& c, const MemoryBitmap& b) {
+         c.MeasureText(WideString(W_("M")));
+         return GetTextColor(b.Dc());
+       }},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.tool);
+    MemoryBitmap bitmap(16, 16);
+    ContextCanvas canvas(bitmap.Dc());
+    row.set(canvas, SystemColor(row.index));
+    ASSERT_NE(GetSysColor(row.index), changed);
+    EXPECT_EQ(row.draw(canvas, bitmap), GetSysColor(row.index));
+    {
+      SystemColorOverride override(row.index, changed);
+      ASSERT_EQ(GetSysColor(row.index), changed);
+      SystemColorsChanged();
+      EXPECT_EQ(row.draw(canvas, bitmap), changed);
+    }
+  }
+}
+
 // ---- Canvas ----
 
 TEST(Canvas, StrokePolylineTakesTheLastIndex) {
@@ -387,14 +490,50 @@ TEST(Canvas, FillUsesTheBrushColourAndTextUsesTheFont) {
   EXPECT_GT(size.cx, canvas.MeasureTextWidth(WideString(W_("M"))));
 }
 
-TEST(Canvas, MissingContextRaisesNothing) {
+TEST(Canvas, MissingContextRaisesNothingAndIsAskedForAgain) {
   ContextCanvas canvas(nullptr);
   canvas.DrawLineTo(5, 5);
   EXPECT_EQ(canvas.created, 1);
   EXPECT_EQ(canvas.Handle, nullptr);
-  EXPECT_EQ(canvas.State & (csHasContext | csPenSelected), csHasContext | csPenSelected);
+  EXPECT_EQ(canvas.State, 0);  // nothing was selected, so nothing is recorded
   canvas.DrawLineTo(6, 6);
-  EXPECT_EQ(canvas.created, 1);  // the state is not asked for again
+  EXPECT_EQ(canvas.created, 2);  // a context may be there by now
+}
+
+// A tool set while the canvas had no context is the one that draws once a real context arrives.
+TEST(Canvas, ToolsUsedWithoutAContextAreSelectedIntoTheNextOne) {
+  const COLORREF red = RGB(255, 0, 0);
+  const struct {
+    const char* tool;
+    void (*setRed)(TCanvas&);
+    COLORREF (*draw)(TCanvas&, const MemoryBitmap&);  // draws, answers the colour that landed
+  } cases[] = {
+      {"pen", [](TCanvas& c) { c.Pen->SetToolColor(0x0000FF); },
+       [](TCanvas& c, const MemoryBitmap& b) {
+         c.MovePenTo(1, 4);
+         c.DrawLineTo(14, 4);
+         return b.Pixel(7, 4);
+       }},
+      {"brush", [](TCanvas& c) { c.Brush->SetToolColor(0x0000FF); },
+       [](TCanvas& c, const MemoryBitmap& b) {
+         c.FillRectangle(RECT{2, 2, 10, 10});
+         return b.Pixel(5, 5);
+       }},
+      {"font", [](TCanvas& c) { c.Font->SetToolColor(0x0000FF); },
+       [](TCanvas& c, const MemoryBitmap& b) {
+         c.MeasureText(WideString(W_("M")));
+         return GetTextColor(b.Dc());
+       }},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.tool);
+    MemoryBitmap bitmap(16, 16);
+    ContextCanvas canvas(nullptr);
+    row.setRed(canvas);
+    row.draw(canvas, bitmap);  // no context: lands nowhere
+    canvas.SetContext(bitmap.Dc());
+    EXPECT_EQ(row.draw(canvas, bitmap), red);
+  }
 }
 
 class FixedGraphic : public TGraphic {
