@@ -394,6 +394,10 @@ void TApplication::WndProc(TMessage& message) {
       message.Msg = WM_ICONERASEBKGND;
       DefaultHandler(message);
       return;
+    case WM_SYSCOLORCHANGE:
+      SystemColorsChanged();
+      DefaultHandler(message);
+      return;
     case WM_ENDSESSION:
       if (message.WParam) std::exit(0);  // the session really ends: stop here, no further messages
       DefaultHandler(message);
@@ -495,7 +499,6 @@ void TApplication::ResumeTopMost() {
 
 ATOM ControlAtom = 0;
 TList* CanvasList = nullptr;
-int32_t ScreenLogPixelsY = 96;
 
 namespace {
 int32_t frameworkStarts = 0;
@@ -507,22 +510,17 @@ void StartFramework() {
   std::snprintf(atomName, sizeof atomName, "_%.8lX", static_cast<unsigned long>(GetCurrentThreadId()));
   ControlAtom = GlobalAddAtomA(atomName);
   CanvasList = new TList;
-  {
-    struct ScreenDC {
-      HDC dc = GetDC(nullptr);
-      ~ScreenDC() { ReleaseDC(nullptr, dc); }
-    } screen;
-    ScreenLogPixelsY = GetDeviceCaps(screen.dc, LOGPIXELSY);
-  }
-  Application = CreateComponent<TApplication>(nullptr);
+  // Graphics first (it measures the screen's pixels per inch): what the application owns may use tools
+  // from its start to its end.
   StartGraphics();
+  Application = CreateComponent<TApplication>(nullptr);
 }
 
 void StopFramework() {
   if (frameworkStarts <= 0 || --frameworkStarts > 0) return;
-  StopGraphics();
   delete Application;
   Application = nullptr;
+  StopGraphics();
   delete CanvasList;
   CanvasList = nullptr;
   if (ControlAtom) GlobalDeleteAtom(ControlAtom);

@@ -197,10 +197,9 @@ extern TApplication* Application;
 extern ATOM ControlAtom;
 // Control canvases that hold a device context (maintained by the controls' canvas).
 extern TList* CanvasList;
-// LOGPIXELSY of the screen, read at start-up.
-extern int32_t ScreenLogPixelsY;
 
-// Once before any form (nested calls are counted): the atom, the canvas list, the screen's pixels per inch,
-// the application object with its window, then the graphics start-up. StopFramework undoes it in reverse.
+// Once before any form (nested calls are counted): the atom, the canvas list, the graphics start-up (which
+// measures ScreenPixelsPerInch), then the application object with its window. StopFramework undoes it in
+// reverse.
 void StartFramework();
 void StopFramework();

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "framework/Forms.h"
+#include "framework/WinHandles.h"
+#include "graphics/Graphics.h"
 
 namespace {
 
@@ -573,15 +575,61 @@ TEST(StartUp, AtomAndScreenValues) {
   std::snprintf(expected, sizeof expected, "_%.8lX", static_cast<unsigned long>(GetCurrentThreadId()));
   EXPECT_STREQ(name, expected);
   EXPECT_NE(CanvasList, nullptr);
-  HDC screen = GetDC(nullptr);
-  EXPECT_EQ(ScreenLogPixelsY, GetDeviceCaps(screen, LOGPIXELSY));
-  ReleaseDC(nullptr, screen);
+  const TWindowDC screen;
+  EXPECT_EQ(ScreenPixelsPerInch, GetDeviceCaps(screen.Get(), LOGPIXELSY));
   // Nested start-up and shut-down leave the objects in place.
   TApplication* app = Application;
   StartFramework();
   StopFramework();
   EXPECT_EQ(Application, app);
   EXPECT_TRUE(IsWindow(Application->Handle));
+}
+
+// Windows the application window owns (every form's) are destroyed with it, and may still draw while they
+// go: the drawing tools outlive the application object.
+TEST(StartUp, WindowsOwnedByTheApplicationCanUseToolsWhileTheyAreDestroyed) {
+  static bool cachesThere;
+  static DWORD fontType;
+  cachesThere = false;
+  fontType = 0;
+  ProbeWindow owned(WS_POPUP, 0, Application->Handle, [](ProbeWindow&, TMessage& m) {
+    if (m.Msg != WM_DESTROY) return false;
+    cachesThere = FontCache && PenCache && BrushCache;
+    if (cachesThere) {
+      TFont font;
+      font.SetFontHeight(-31);
+      fontType = GetObjectType(font.FetchHandle());
+    }
+    return false;
+  });
+  ASSERT_TRUE(IsWindow(owned.Handle()));
+  StopFramework();  // the environment's start was the only one: this is the real shut-down
+  StartFramework();
+  EXPECT_FALSE(IsWindow(owned.Handle()));
+  EXPECT_TRUE(cachesThere);
+  EXPECT_EQ(fontType, static_cast<DWORD>(OBJ_FONT));
+}
+
+// A brush in a system colour follows the system's colours once the application window hears of a change,
+// as the system tells every top-level window.
+TEST(ApplicationWindow, SystemColourChangeReachesTheToolCaches) {
+  TBrush brush;
+  brush.SetToolColor(clBtnFace);
+  auto madeColor = [&brush] {
+    LOGBRUSH made{};
+    GetObjectW(brush.FetchHandle(), sizeof made, &made);
+    return made.lbColor;
+  };
+  const int index = COLOR_BTNFACE;
+  const COLORREF saved = GetSysColor(index), changed = saved ^ 0x00A5A5A5;
+  ASSERT_EQ(madeColor(), saved);
+  SetSysColors(1, &index, &changed);
+  SendMessageW(Application->Handle, WM_SYSCOLORCHANGE, 0, 0);
+  const COLORREF after = madeColor();
+  SetSysColors(1, &index, &saved);
+  SendMessageW(Application->Handle, WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(after, changed);
+  EXPECT_EQ(madeColor(), saved);
 }
 
 }  // namespace
