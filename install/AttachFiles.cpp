@@ -66,7 +66,8 @@ void TAttachedFiles::Load(const void* compressed, uint32_t size) {
   archive_ = InflateBuffer(compressed, size, estimate);
   if (!archive_.Complete) return;
   std::vector<TArchiveRecord> records;
-  if (!WalkArchive(archive_.Data.get(), archive_.Length, records)) return;
+  // A record past the end or an unsafe name (one that could leave its folder) rejects the whole archive.
+  if (!ReadArchive(archive_.Data.get(), archive_.Length, records)) return;
   for (const TArchiveRecord& r : records) {
     auto* entry = new TAttachedFile;
     entry->Name = Utf8ToWide(r.Name);

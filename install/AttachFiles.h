@@ -47,8 +47,8 @@ class TAttachedFiles {
   TAttachedFile* Entry(int32_t index) const { return static_cast<TAttachedFile*>(Entries.ItemAt(index)); }
   const uint8_t* ArchiveData() const { return archive_.Data.get(); }
   uint32_t ArchiveLength() const { return archive_.Length; }
-  // False when the resource was missing, did not inflate, or its records did not fill it exactly;
-  // the catalogue is then empty.
+  // False when the resource was missing, did not inflate completely (checksum included), its records did
+  // not fill it exactly, or a name was unsafe; the catalogue is then empty.
   bool IsValid() const { return valid_; }
 
   // Queues the entries matching pattern (UTF-8): a folder prefix when it ends in a backslash, else the

@@ -241,21 +241,24 @@ void SaveBytesToFile(const WideString& path, const AnsiString& bytes) {
   WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-void CreateShortcut(const WideString& linkPath, const WideString& target, const WideString& workingFolder,
+bool CreateShortcut(const WideString& linkPath, const WideString& target, const WideString& workingFolder,
                     const WideString& description) {
   TComPtr<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(link.Out()))) ||
       !link)
-    return;
-  link->SetPath(target.c_str());
+    return false;
+  // A target the link cannot hold (past MAX_PATH) would be saved empty: no link rather than a dead one.
+  if (FAILED(link->SetPath(target.c_str()))) return false;
   link->SetWorkingDirectory(workingFolder.c_str());
   link->SetDescription(description.c_str());
   TComPtr<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out()))) || !file) return;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out()))) || !file) return false;
   MakeFolderChain(FolderPartOf(linkPath));
   // TRUE: the saved file becomes the object's current file.
-  if (SUCCEEDED(file->Save(linkPath.c_str(), TRUE))) LogLine(FileCopyPrefix + WideToUtf8(linkPath));
+  if (FAILED(file->Save(linkPath.c_str(), TRUE))) return false;
+  LogLine(FileCopyPrefix + WideToUtf8(linkPath));
+  return true;
 }
 
 // ---- folder picker ----

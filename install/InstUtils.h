@@ -70,8 +70,8 @@ void MakeFolderChain(const WideString& path);
 // Creates or replaces the file and writes all bytes in one call. Nothing is reported.
 void SaveBytesToFile(const WideString& path, const AnsiString& bytes);
 // Saves a shell link at linkPath (its folder is created first) and logs "File Copy: " with the path.
-// The component object library must be initialised on the calling thread.
-void CreateShortcut(const WideString& linkPath, const WideString& target, const WideString& workingFolder,
+// The component object library must be initialised on the calling thread. False when no link was saved.
+bool CreateShortcut(const WideString& linkPath, const WideString& target, const WideString& workingFolder,
                     const WideString& description);
 
 // ---- folder picker ----

@@ -24,6 +24,22 @@ if [ -x /usr/bin/i686-w64-mingw32-g++-posix ]; then
   update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-posix >/dev/null 2>&1 || true
   update-alternatives --set i686-w64-mingw32-gcc /usr/bin/i686-w64-mingw32-gcc-posix >/dev/null 2>&1 || true
 fi
+# Some kernels run no 32-bit code (Exec format error): then Wine's i386 processes run through qemu's user-mode
+# emulation, registered for i386 programs here (the F flag keeps the interpreter open across chroots).
+if ! /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+  if ! [ -x /usr/bin/qemu-i386 ]; then
+    echo "deps: this kernel runs no 32-bit programs; installing qemu-user"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user >/dev/null
+  fi
+  mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+    echo 1 >/proc/sys/fs/binfmt_misc/qemu-i386
+  else
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
+      >/proc/sys/fs/binfmt_misc/register
+  fi
+  /usr/lib/wine/wineserver32 --version >/dev/null 2>&1 || { echo "deps: cannot run 32-bit Wine" >&2; exit 1; }
+fi
 # Locales the tests run Wine under.
 gen=0
 for l in de_AT zh_TW zh_HK zh_CN ja_JP fr_FR en_US; do

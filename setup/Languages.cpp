@@ -275,6 +275,27 @@ TUIText UICannotCreate = {
   "無法創建文件“%s”。\r其他應用程序可能已在使用此文件。\r\r請確保您的安全軟件（防火墻/防病毒軟件）不會以任何方式阻止Quorvale文字處理器的設置。",
 };
 
+// Our own rows beyond the wizard's table: a damaged download and a destination past the path limit.
+TUIText UIDamaged = {
+  "Das Setup-Programm ist beschädigt und kann Quorvale-Textverarbeitungsprogramm nicht installieren.\rBitte laden Sie es erneut herunter.",
+  "The setup program is damaged and cannot install Quorvale Word Processor.\rPlease download it again.",
+  "El programa de instalación está dañado y no puede instalar el Procesador de textos Quorvale.\rDescárguelo de nuevo.",
+  "Le programme d'installation est endommagé et ne peut pas installer le traitement de texte Quorvale.\rVeuillez le télécharger à nouveau.",
+  "Program instalacyjny jest uszkodzony i nie może zainstalować programu Quorvale Word Processor.\rPobierz go ponownie.",
+  "安装程序已损坏，无法安装Quorvale文字处理器。\r请重新下载安装程序。",
+  "安裝程式已損壞，無法安裝Quorvale文字處理器。\r請重新下載安裝程式。",
+};
+
+TUIText UIPathTooLong = {
+  "Der Pfad des Zielordners ist zu lang.\rBitte wählen Sie einen Ordner, dessen Pfad höchstens %s Zeichen hat.",
+  "The destination folder path is too long.\rPlease choose a folder whose path has at most %s characters.",
+  "La ruta de la carpeta de destino es demasiado larga.\rElija una carpeta cuya ruta tenga como máximo %s caracteres.",
+  "Le chemin du dossier de destination est trop long.\rVeuillez choisir un dossier dont le chemin compte au plus %s caractères.",
+  "Ścieżka folderu docelowego jest zbyt długa.\rWybierz folder, którego ścieżka ma najwyżej %s znaków.",
+  "目标文件夹路径太长。\r请选择路径不超过 %s 个字符的文件夹。",
+  "目標資料夾路徑太長。\r請選擇路徑不超過 %s 個字元的資料夾。",
+};
+
 TUIText UIPortableHelpURL = {
   QV_PRODUCT_SITE_ROOT "/en/help/portable.htm",
   QV_PRODUCT_SITE_ROOT "/en/help/portable.htm",

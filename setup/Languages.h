@@ -52,6 +52,8 @@ extern TUIText UIPortableRefused;
 extern TUIText UICloseRunning;
 extern TUIText UIQuitSetup;
 extern TUIText UICannotCreate;  // "%s" takes the full path of the file
+extern TUIText UIDamaged;      // the payload is damaged or missing: download again
+extern TUIText UIPathTooLong;  // "%s" takes the longest destination path allowed
 extern TUIText UIPortableHelpURL;
 extern TUIText UIBack;
 extern TUIText UINext;

@@ -5,7 +5,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "install/InstUtils.h"
 #include "install/Registry.h"
@@ -27,6 +30,8 @@ namespace {
 const wchar_t kRunningProperty[] = L"1.x Velso Marn";
 const char kPortableMarker[] = "Quorvale.ini";
 const char kProgramFile[] = "qvw.exe";
+const char kLicenseFile[] = "License.txt";
+const char kInstallLog[] = "Install.log";
 const char kPublisher[] = "The Quorvale Word Processor Team";
 constexpr uint32_t kEstimatedSizeKB = 3072;
 
@@ -82,7 +87,8 @@ bool IsDestinationSwitch(const WideString& param, WideString& folder) {
   if (param.size() < 2 || (param[0] != L'-' && param[0] != L'/')) return false;
   // Upper-cased in the user's locale, as the file names are.
   if (!EqualIgnoringCase(param.substr(1, 1), L"D")) return false;
-  folder = param.substr(2);
+  // "/D=folder" as other installers take it: no absolute folder starts with "=".
+  folder = param.substr(param.size() > 2 && param[2] == L'=' ? 3 : 2);
   return true;
 }
 
@@ -130,11 +136,48 @@ void ApplyDefaultFolder() {
   if (MainDir.empty() || !IsExistingFolder(MainDir)) MainDir = DefaultMainDir();
 }
 
+WideString CanonicalFolderText(const WideString& path) {
+  size_t rootEnd = 0;
+  if (path.size() >= 2 && path[1] == L':') {
+    rootEnd = 2;
+  } else if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') {
+    // \\server\share stays as written.
+    const size_t serverEnd = path.find(L'\\', 2);
+    rootEnd = serverEnd == WideString::npos ? path.size() : path.find(L'\\', serverEnd + 1);
+    if (rootEnd == WideString::npos) rootEnd = path.size();
+  }
+  std::vector<WideString> names;
+  size_t start = rootEnd;
+  while (start <= path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == WideString::npos) end = path.size();
+    WideString name = path.substr(start, end - start);
+    if (name == L"..") {
+      if (!names.empty()) names.pop_back();
+    } else if (name != L".") {
+      // The platform drops trailing dots and blanks when it makes the folder.
+      const size_t keep = name.find_last_not_of(L". ");
+      name.erase(keep == WideString::npos ? 0 : keep + 1);
+      if (!name.empty()) names.push_back(name);
+    }
+    start = end + 1;
+  }
+  WideString result = path.substr(0, rootEnd);
+  for (const WideString& name : names) result += L"\\" + name;
+  // A text that ended in a separator still names a folder part only.
+  if (!names.empty() && path.size() > rootEnd && path.back() == L'\\') result += L'\\';
+  return result;
+}
+
 WideString NormalizeDestinationText(const WideString& text, const WideString& programFiles) {
   const size_t first = text.find_first_not_of(L' ');
   WideString s = first == WideString::npos ? WideString() : text.substr(first, text.find_last_not_of(L' ') - first + 1);
+  // "/" is a separator to the platform too; the folder chain and the remembered folder need one form.
+  for (WideChar& c : s)
+    if (c == L'/') c = L'\\';
   if (!s.empty() && s.back() == L'\\') s.pop_back();
   if (s.empty() || !HasDrivePart(s)) s = programFiles;
+  s = CanonicalFolderText(s);
   if (!HasFileNamePart(s) || EqualIgnoringCase(s, programFiles)) s = JoinPath(s, "Quorvale");
   return s;
 }
@@ -147,6 +190,49 @@ bool HoldsPortableCopy(const WideString& folder) { return IsExistingFile(JoinPat
 
 bool IsPortableRefused(const WideString& folder) {
   return BeginsIgnoringCase(folder, GetSpecialFolder(CSIDL_PROGRAM_FILES));
+}
+
+int32_t MaxDestinationLength(bool portable) {
+  size_t longest = std::max({std::strlen(kProgramFile), std::strlen(kLicenseFile), std::strlen(kInstallLog)});
+  if (portable) {
+    longest = std::max(longest, std::strlen(kPortableMarker));
+    for (int32_t i = 0; AttachedFiles && i < AttachedFiles->EntryCount(); ++i)
+      longest = std::max(longest, AttachedFiles->Entry(i)->Name.size());
+  }
+  // MAX_PATH counts the NUL; one more character for the backslash before the name.
+  return MAX_PATH - 2 - static_cast<int32_t>(longest);
+}
+
+bool AcceptDestination(const WideString& folder, bool portable) {
+  const int32_t limit = MaxDestinationLength(portable);
+  if (static_cast<int32_t>(folder.size()) <= limit) return true;
+  if (SilentMode) {
+    ExitCode = 2;
+  } else {
+    ShowMessageBox(FormatText(UIText(UIPathTooLong), {AnsiString(std::to_string(limit))}), TMsgIcon::Error,
+                   TMsgButtons::Ok);
+  }
+  return false;
+}
+
+bool CheckPayload() {
+  // A payload without the program would install nothing and call it done.
+  if (AttachedFiles && AttachedFiles->IsValid()) {
+    for (int32_t i = 0; i < AttachedFiles->EntryCount(); ++i)
+      if (EqualIgnoringCase(AttachedFiles->Entry(i)->Name, Utf8ToWide(kProgramFile))) return true;
+  }
+  ExitCode = 2;
+  if (!SilentMode) ShowMessageBox(UIText(UIDamaged), TMsgIcon::Error, TMsgButtons::Ok);
+  return false;
+}
+
+void RunPageWalk(TInstallHost& host, uint8_t page) {
+  try {
+    host.ShowPage(page);
+  } catch (...) {
+    // Whatever was written, the run did not finish: a script must not read it as success.
+    if (ExitCode == 0) ExitCode = 2;
+  }
 }
 
 // ---- install steps ----
@@ -176,7 +262,7 @@ WideString GetAppFolder(TAppFolderKind kind, bool portable) {
 void QueueFiles(bool portable) {
   ForceOverwrite = !portable;
   AttachedFiles->SelectFiles(kProgramFile, MainDir, omIfChanged);
-  AttachedFiles->SelectFiles("License.txt", MainDir, omIfChanged);
+  AttachedFiles->SelectFiles(kLicenseFile, MainDir, omIfChanged);
   const WideString publicFolder = GetAppFolder(TAppFolderKind::Public, portable);
   // Shared data is not the installation's own: its folders and files stay out of Install.log.
   SuspendLog();
@@ -201,16 +287,23 @@ AnsiString StampDigits(TDateTime stamp) {
 }
 
 void MergeUpdateLog(TStringList& lines, const TStringList& publicFiles, const AnsiString& stampLine) {
-  // Files installed again leave their old group; blank lines go too.
-  for (int32_t i = lines.LineCount() - 1; i >= 0; --i) {
-    const AnsiString line = lines.GetLine(i);
-    if (line.empty() || publicFiles.IndexOfLine(line) >= 0) lines.DeleteLine(i);
+  // One pass, so that a long log merges in time linear in its size. Files installed again leave their old
+  // group; blank lines go too. Of two adjacent stamps the earlier goes: its group lost all its files, and the
+  // files that follow stay under the stamp of the installation that wrote them.
+  std::vector<AnsiString> kept;
+  kept.reserve(static_cast<size_t>(lines.LineCount()));
+  for (int32_t i = 0; i < lines.LineCount(); ++i) {
+    AnsiString line = lines.GetLine(i);
+    if (line.empty() || publicFiles.IndexOfLine(line) >= 0) continue;
+    if (IsStampLine(line) && !kept.empty() && IsStampLine(kept.back()))
+      kept.back() = std::move(line);
+    else
+      kept.push_back(std::move(line));
   }
-  // Of two adjacent stamps the earlier goes: its group lost all its files, and the files that follow stay
-  // under the stamp of the installation that wrote them (as the rule for a trailing stamp does).
-  for (int32_t i = lines.LineCount() - 2; i >= 0; --i)
-    if (IsStampLine(lines.GetLine(i)) && IsStampLine(lines.GetLine(i + 1))) lines.DeleteLine(i);
-  if (lines.LineCount() > 0 && IsStampLine(lines.GetLine(lines.LineCount() - 1))) lines.DeleteLine(lines.LineCount() - 1);
+  if (!kept.empty() && IsStampLine(kept.back())) kept.pop_back();
+  lines.Clear();
+  lines.SetAllocated(static_cast<int32_t>(kept.size() + 1) + publicFiles.LineCount());
+  for (const AnsiString& line : kept) lines.AddLine(line);
   lines.AddLine(stampLine);
   for (int32_t i = 0; i < publicFiles.LineCount(); ++i) lines.AddLine(publicFiles.GetLine(i));
 }
@@ -245,7 +338,7 @@ void RunInstall(TInstallHost& host) {
   const bool portable = host.IsPortable();
   LogPath.clear();
   if (!portable) {
-    LogPath = MainDirFile("Install.log");
+    LogPath = MainDirFile(kInstallLog);
     // The log accumulates every installation into this folder; an unreadable old log is not reported.
     try {
       if (IsExistingFile(LogPath)) LogList->LoadLinesFromFile(LogPath);
@@ -292,8 +385,11 @@ void EnterFinishPage(TInstallHost& host) {
     // A previous installation with the other choice left its shortcut there.
     if (!other.empty()) DeleteFileW((other + name).c_str());
     if (!kind.Wanted) continue;
-    CreateShortcut((chosen.empty() ? other : chosen) + name, MainDirFile(kProgramFile), MainDir,
-                   UIWideText(UIDescription));
+    // Not reported to the user, but a run that leaves no working shortcut did not succeed.
+    if (!CreateShortcut((chosen.empty() ? other : chosen) + name, MainDirFile(kProgramFile), MainDir,
+                        UIWideText(UIDescription)) &&
+        ExitCode == 0)
+      ExitCode = 2;
   }
 }
 

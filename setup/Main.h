@@ -68,6 +68,21 @@ WideString NormalizeDestinationText(const WideString& text);
 bool HoldsPortableCopy(const WideString& folder);
 // A portable copy may not go below the program-files folder.
 bool IsPortableRefused(const WideString& folder);
+// The form the platform gives a folder path: separators as "\", "." and ".." resolved, empty names and
+// the trailing dots and blanks of each name dropped, one trailing separator kept. The drive or
+// \\server\share root stays as written.
+WideString CanonicalFolderText(const WideString& path);
+// The longest destination whose every file stays within the classic path limit (MAX_PATH).
+int32_t MaxDestinationLength(bool portable);
+// True when the destination fits the limit; otherwise the user is told the limit (silent: ExitCode 2).
+bool AcceptDestination(const WideString& folder, bool portable);
+
+// ---- the run ----
+// True for a valid payload; otherwise the user is told to download the setup program again (silent: no
+// message) and ExitCode is 2.
+bool CheckPayload();
+// Enters a wizard page for the entry; an exception that ends the walk sets ExitCode 2 when it is still 0.
+void RunPageWalk(TInstallHost& host, uint8_t page);
 
 // ---- install steps ----
 // True when a top-level window carries the word processor's property "1.x Velso Marn".

@@ -41,6 +41,7 @@ class THeadlessWizard : public TInstallHost {
           ShowMessageBox(UIText(UIPortableRefused), TMsgIcon::Information, TMsgButtons::Ok);
           return;
         }
+        if (!AcceptDestination(destText_, portable_)) return;
         MainDir = destText_;
         break;
       case 4:
@@ -97,11 +98,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (FindDestinationSwitch(params, folder)) MainDir = folder;
 
   THeadlessWizard wizard(settings);
-  wizard.SetDestination(MainDir);
-  try {
-    wizard.ShowPage(3);
-  } catch (...) {
-    // The framework would report it in its error box; the program end still runs.
+  // A damaged or missing payload installs nothing: checked before anything is written.
+  if (CheckPayload()) {
+    wizard.SetDestination(MainDir);
+    RunPageWalk(wizard, 3);
   }
   SaveAtProgramEnd(wizard);
 

@@ -217,6 +217,22 @@ install_folders() {
   PUBLIC="$SHARED\\Public"
 }
 
+# Nothing of an installation into MAIN exists: no program or shared data folder, no remembered settings,
+# no uninstall entry, no shortcut (needs shortcut_folders and install_folders).
+expect_nothing_written() {
+  [ ! -e "$(unix_path "$MAIN")" ] || fail "$1: the program folder was created"
+  [ ! -e "$(unix_path "$SHARED")" ] || fail "$1: the shared data folder was created"
+  expect_eq "$(reg_dump HKCU "$INSTALL_KEY")" "nokey" "$1: remembered settings"
+  expect_eq "$(reg_dump HKLM "$UNINSTALL_KEY")" "nokey" "$1: uninstall entry"
+  local folder
+  for folder in "$USER_PROGRAMS" "$USER_DESKTOP" "$COMMON_PROGRAMS" "$COMMON_DESKTOP"; do
+    expect_eq "$(find "$(unix_path "$folder")" -maxdepth 1 -name 'Quorvale*.lnk' | wc -l)" 0 "$1: shortcuts"
+  done
+}
+
+# The value of one registry value as reg_dump prints it (the data field only).
+reg_data() { reg_value "$(reg_dump "$1" "$2")" "$3" | cut -f5; }
+
 DESCRIPTION_EN="Compact, fast-loading, but still powerful and efficient word processor"
 
 # Holds a file open without sharing, so that the installer cannot write it, until release_lock.

@@ -14,12 +14,15 @@
 //   probe waitbox SECONDS            waits for a message box; prints its caption and text
 //   probe click ok|abort|retry|ignore SECONDS   clicks that button of the message box, waits until it closes
 //   probe lock FILE FLAGFILE         holds FILE open without sharing until FLAGFILE exists
+//   probe deflate IN OUT             compresses IN as one zlib stream (level 9) into OUT
+//   probe setres EXE FILE|-          replaces the payload resource of EXE with FILE's bytes, or removes it
 // Exit code 0 on success, 1 when a wait timed out or a check failed, 2 on bad use, 3 for a missing key.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -407,6 +410,53 @@ int Lock(const std::wstring& file, const std::wstring& flag) {
   return 0;
 }
 
+bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& bytes) {
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  if (!f) return false;
+  unsigned char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  fclose(f);
+  return true;
+}
+
+int Deflate(const std::wstring& in, const std::wstring& out) {
+  std::vector<unsigned char> data;
+  if (!ReadWholeFile(in, data)) return 1;
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  std::vector<unsigned char> packed(size);
+  if (compress2(packed.data(), &size, data.data(), static_cast<uLong>(data.size()), 9) != Z_OK) return 1;
+  FILE* f = _wfopen(out.c_str(), L"wb");
+  if (!f) return 1;
+  const bool ok = fwrite(packed.data(), 1, size, f) == size;
+  return fclose(f) == 0 && ok ? 0 : 1;
+}
+
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) {
+  reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
+  return TRUE;
+}
+
+int SetRes(const std::wstring& exe, const std::wstring& file) {
+  std::vector<WORD> languages;
+  if (HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+    EnumResourceLanguagesW(module, L"FILES", L"FILES", &AddLanguage, reinterpret_cast<LONG_PTR>(&languages));
+    FreeLibrary(module);
+  }
+  std::vector<unsigned char> data;
+  if (file != L"-" && !ReadWholeFile(file, data)) return 1;
+  HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+  if (!update) return 1;
+  bool ok = true;
+  if (file == L"-") {
+    for (WORD language : languages) ok = UpdateResourceW(update, L"FILES", L"FILES", language, nullptr, 0) && ok;
+  } else {
+    const WORD language = languages.empty() ? MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL) : languages[0];
+    ok = UpdateResourceW(update, L"FILES", L"FILES", language, data.data(), static_cast<DWORD>(data.size()));
+  }
+  return EndUpdateResourceW(update, !ok) && ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main() {
@@ -428,6 +478,8 @@ int main() {
   else if (command == L"waitbox" && argc == 3) rc = WaitBox(_wtof(argv[2]));
   else if (command == L"click" && argc == 4) rc = Click(argv[2], _wtof(argv[3]));
   else if (command == L"lock" && argc == 4) rc = Lock(argv[2], argv[3]);
+  else if (command == L"deflate" && argc == 4) rc = Deflate(argv[2], argv[3]);
+  else if (command == L"setres" && argc == 4) rc = SetRes(argv[2], argv[3]);
   else rc = Usage();
   CoUninitialize();
   LocalFree(argv);

@@ -7,17 +7,6 @@ shortcut_folders
 install_folders
 MAIN="$PROGRAM_FILES\\Quorvale"
 
-expect_nothing_written() {
-  [ ! -e "$(unix_path "$MAIN")" ] || fail "$1: the program folder was created"
-  [ ! -e "$(unix_path "$SHARED")" ] || fail "$1: the shared data folder was created"
-  expect_eq "$(reg_dump HKCU "$INSTALL_KEY")" "nokey" "$1: remembered settings"
-  expect_eq "$(reg_dump HKLM "$UNINSTALL_KEY")" "nokey" "$1: uninstall entry"
-  local folder
-  for folder in "$USER_PROGRAMS" "$USER_DESKTOP" "$COMMON_PROGRAMS" "$COMMON_DESKTOP"; do
-    expect_eq "$(find "$(unix_path "$folder")" -maxdepth 1 -name 'Quorvale*.lnk' | wc -l)" 0 "$1: shortcuts"
-  done
-}
-
 start_word_processor
 
 rc=$(run_setup -S)

@@ -40,6 +40,11 @@ TEST(CommandLine, DestinationSwitchTakesTheRestOfTheParameter) {
   EXPECT_EQ(folder, W("D:\\x y"));
   EXPECT_TRUE(IsDestinationSwitch(W("-D"), folder));
   EXPECT_EQ(folder, W(""));
+  // Other installers' "/D=folder": the "=" only separates.
+  EXPECT_TRUE(IsDestinationSwitch(W("/D=C:\\Apps\\Quorvale"), folder));
+  EXPECT_EQ(folder, W("C:\\Apps\\Quorvale"));
+  EXPECT_TRUE(IsDestinationSwitch(W("-d=="), folder));
+  EXPECT_EQ(folder, W("="));
   folder = W("unchanged");
   for (const char* no : {"D", "-", "-S", "xD", "--D", ""}) EXPECT_FALSE(IsDestinationSwitch(W(no), folder)) << no;
   EXPECT_EQ(folder, W("unchanged"));
@@ -76,6 +81,33 @@ TEST(Destination, NormalizedAsTheDestinationPageDoes) {
   EXPECT_EQ(NormalizeDestinationText(W("\\Apps"), pf), W("C:\\Program Files\\Quorvale"));
   // Tabs are not blanks.
   EXPECT_EQ(NormalizeDestinationText(W("\tC:\\Apps"), pf), W("C:\\Program Files\\Quorvale"));
+}
+
+// The text that is used, remembered and logged is the folder the platform really makes.
+TEST(Destination, NormalizedToThePlatformsForm) {
+  const WideString pf = W("C:\\Program Files");
+  const struct {
+    const char* typed;
+    const char* used;
+  } rows[] = {
+      {"C:/Apps/Quorvale", "C:\\Apps\\Quorvale"},
+      {"C:/Apps/Quorvale/", "C:\\Apps\\Quorvale"},
+      {"//server/share/Q", "\\\\server\\share\\Q"},
+      {"C:\\QV Dots...", "C:\\QV Dots"},
+      {"C:\\QV Dots. . \\Sub.", "C:\\QV Dots\\Sub"},
+      {"C:\\Apps\\\\\\Q", "C:\\Apps\\Q"},
+      {"C:\\Apps\\.\\Q\\..\\R", "C:\\Apps\\R"},
+      {"C:\\..\\..\\Q", "C:\\Q"},
+      {"C:\\...", "C:\\Quorvale"},
+      {"C:\\Program Files\\.", "C:\\Program Files\\Quorvale"},
+      {"C:\\Program Files\\Sub\\..", "C:\\Program Files\\Quorvale"},
+      {"D:\\Apps...\\\\", "D:\\Apps\\Quorvale"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(U(NormalizeDestinationText(W(row.typed), pf)), row.used) << row.typed;
+    // Normalising again changes nothing: the next run recognises the folder it remembered.
+    EXPECT_EQ(U(NormalizeDestinationText(W(row.used), pf)), row.used) << row.used;
+  }
 }
 
 TEST(Destination, PortableRefusedBelowTheProgramFilesFolder) {
@@ -278,6 +310,39 @@ TEST_F(InstallState, RunningProgramRefusesPageFour) {
   EXPECT_FALSE(InstallStarted);
   EXPECT_TRUE(host.Pages.empty());
   EXPECT_TRUE(host.Closes.empty());
+}
+
+// The walk of the entry: a failure that escapes it is never a success.
+class TThrowingHost : public TTestHost {
+ public:
+  bool StartFirst = false;
+  void ShowPage(uint8_t page) override {
+    if (StartFirst) InstallStarted = true;
+    throw Exception("disk on fire");
+  }
+};
+
+TEST_F(InstallState, AnExceptionEndingTheWalkGivesExitCodeTwo) {
+  for (const bool silent : {true, false}) {
+    for (const bool started : {true, false}) {
+      SilentMode = silent;
+      ExitCode = 0;
+      TThrowingHost host;
+      host.StartFirst = started;
+      RunPageWalk(host, 3);
+      EXPECT_EQ(ExitCode, 2) << silent << started;
+    }
+  }
+  // An exit code already set (the running program) stays.
+  ExitCode = 1;
+  TThrowingHost host;
+  RunPageWalk(host, 3);
+  EXPECT_EQ(ExitCode, 1);
+  ExitCode = 0;
+  TTestHost calm;
+  RunPageWalk(calm, 3);
+  EXPECT_EQ(ExitCode, 0);
+  EXPECT_EQ(calm.Pages, std::vector<int>{3});
 }
 
 // ---- remembered settings ----

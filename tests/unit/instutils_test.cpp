@@ -350,7 +350,7 @@ TEST_F(InstUtilsTest, CreateShortcutReadsBackThroughTheShell) {
   const WideString menu = dir_ + L"Menu\\Programs\\";
   const WideString link = menu + L"Quorvale Word Processor.lnk";
   const WideString description = W("Textverarbeitung f\xC3\xBCr alle");
-  CreateShortcut(link, target, WithoutTrailingSeparator(program), description);
+  EXPECT_TRUE(CreateShortcut(link, target, WithoutTrailingSeparator(program), description));
   EXPECT_TRUE(IsExistingFile(link));
 
   const std::vector<std::string> expected = {"Made Dir: " + U(dir_) + "Menu\\",
@@ -385,7 +385,7 @@ TEST_F(InstUtilsTest, CreateShortcutIntoUnmakeableFolderLogsNothing) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   ASSERT_TRUE(WriteRaw(dir_ + L"blocker", "x"));
   const WideString link = dir_ + L"blocker\\App.lnk";
-  CreateShortcut(link, dir_ + L"qvw.exe", WithoutTrailingSeparator(dir_), W("d"));
+  EXPECT_FALSE(CreateShortcut(link, dir_ + L"qvw.exe", WithoutTrailingSeparator(dir_), W("d")));
   EXPECT_FALSE(IsExistingFile(link));
   EXPECT_TRUE(Lines().empty());
   CoUninitialize();
