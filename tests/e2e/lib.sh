@@ -5,6 +5,10 @@ set -euo pipefail
 
 : "${SOURCE_DIR:?SOURCE_DIR must name the source tree}"
 : "${BUILD_DIR:?BUILD_DIR must name the Windows build}"
+if [ "${QV_E2E_EMULATED:-}" != run ] && bash "$SOURCE_DIR/scripts/emulated.sh"; then
+  echo "SKIP [$(basename "$0" .sh)]: 32-bit programs run only under emulation here (QV_E2E_EMULATED=run forces it)"
+  exit 77
+fi
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
