@@ -1,11 +1,12 @@
-// Framework core containers and streams.
+// Framework core containers and streams, components and the form reader; no platform calls here (those
+// are in ClassesPlatform.cpp), so this builds on the host too.
 #include "Classes.h"
 
+#include "FormFormat.h"
 #include "TypInfo.h"
 
-#include <windows.h>
-
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -85,10 +86,6 @@ void TList::Clear() {
 }
 
 // ---- TStrings ----
-
-int CompareLines(const AnsiString& a, const AnsiString& b) {
-  return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, a.c_str(), -1, b.c_str(), -1) - 2;
-}
 
 void TStrings::CopyFrom(TPersistent* source) {
   if (auto* other = dynamic_cast<TStrings*>(source)) {
@@ -368,54 +365,15 @@ int32_t TStream::CopyBytesFrom(TStream* source, int32_t count) {
   return count;
 }
 
-// ---- THandleStream / TFileStream ----
-
-int32_t THandleStream::ReadBytes(void* buffer, int32_t count) {
-  DWORD done = 0;
-  if (!ReadFile(Handle, buffer, static_cast<DWORD>(count), &done, nullptr)) return static_cast<int32_t>(done);
-  return static_cast<int32_t>(done);
-}
-
-int32_t THandleStream::WriteBytes(const void* buffer, int32_t count) {
-  DWORD done = 0;
-  if (!WriteFile(Handle, buffer, static_cast<DWORD>(count), &done, nullptr)) return static_cast<int32_t>(done);
-  return static_cast<int32_t>(done);
-}
-
-int32_t THandleStream::SeekTo(int32_t offset, int32_t origin) {
-  return static_cast<int32_t>(SetFilePointer(Handle, offset, nullptr, static_cast<DWORD>(origin)));
-}
-
-void THandleStream::Resize(int32_t n) {
-  SeekTo(n, soFromBeginning);
-  SetEndOfFile(Handle);
-}
+// ---- memory streams ----
+//
+// Positions and counts come from callers and from data; every sum of two of them is formed in 64 bits, so
+// no overflow can wrap past a check.
 
 namespace {
-HANDLE OpenForStream(const WideString& fileName, uint16_t mode) {
-  DWORD access, share = 0, creation;
-  if (mode == fmCreate) {
-    access = GENERIC_READ | GENERIC_WRITE;
-    creation = CREATE_ALWAYS;
-  } else {
-    static const DWORD kAccess[4] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE, 0};
-    static const DWORD kShare[5] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE};
-    access = kAccess[mode & 3];
-    const unsigned shareIndex = (mode >> 4) & 0x0F;
-    share = shareIndex < 5 ? kShare[shareIndex] : 0;
-    creation = OPEN_EXISTING;
-  }
-  return CreateFileW(fileName.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
+// Seeking is not clamped: a position out of range wraps like the 32-bit register it stands for.
+int32_t Wrap32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value))); }
 }  // namespace
-
-TFileStream::TFileStream(const WideString& fileName, uint16_t mode) : THandleStream(OpenForStream(fileName, mode)) {
-  if (Handle == INVALID_HANDLE_VALUE) throw EAbort();
-}
-
-TFileStream::~TFileStream() { CloseHandle(Handle); }
-
-// ---- memory streams ----
 
 int32_t TCustomMemoryStream::ReadBytes(void* buffer, int32_t count) {
   if (position_ < 0 || count < 0) return 0;
@@ -430,8 +388,8 @@ int32_t TCustomMemoryStream::ReadBytes(void* buffer, int32_t count) {
 int32_t TCustomMemoryStream::SeekTo(int32_t offset, int32_t origin) {
   switch (origin) {
     case soFromBeginning: position_ = offset; break;
-    case soFromCurrent: position_ += offset; break;
-    case soFromEnd: position_ = size_ + offset; break;
+    case soFromCurrent: position_ = Wrap32(int64_t{position_} + offset); break;
+    case soFromEnd: position_ = Wrap32(int64_t{size_} + offset); break;
     default: break;
   }
   return position_;
@@ -440,7 +398,12 @@ int32_t TCustomMemoryStream::SeekTo(int32_t offset, int32_t origin) {
 TMemoryStream::~TMemoryStream() { SetCapacity(0); }
 
 void* TMemoryStream::Reallocate(int32_t& capacity) {
-  if (capacity > 0) capacity = (capacity + 8191) & ~8191;
+  if (capacity < 0) throw EOutOfMemory();
+  if (capacity > 0) {
+    const int64_t rounded = (int64_t{capacity} + 8191) & ~int64_t{8191};
+    if (rounded > INT32_MAX) throw EOutOfMemory();
+    capacity = static_cast<int32_t>(rounded);
+  }
   void* result = memory_;
   if (capacity != capacity_) {
     if (capacity == 0) {
@@ -464,8 +427,9 @@ void TMemoryStream::SetCapacity(int32_t n) {
 
 int32_t TMemoryStream::WriteBytes(const void* buffer, int32_t count) {
   if (position_ < 0 || count < 0) return 0;
-  const int32_t end = position_ + count;
-  if (end <= 0) return 0;
+  const int64_t wideEnd = int64_t{position_} + count;
+  if (wideEnd <= 0 || wideEnd > INT32_MAX) return 0;  // beyond the largest position: nothing is written
+  const auto end = static_cast<int32_t>(wideEnd);
   if (end > size_) {
     if (capacity_ < end) SetCapacity(end);
     size_ = end;
@@ -482,33 +446,37 @@ void TMemoryStream::Resize(int32_t n) {
   if (n < position_) position_ = oldSize;
 }
 
-// ---- TResourceStream ----
-
-TResourceStream::TResourceStream(void* instance, const AnsiString& name, const char* type) {
-  HRSRC info = FindResourceA(static_cast<HMODULE>(instance), name.c_str(), type);
-  if (!info) return;
-  HGLOBAL data = LoadResource(static_cast<HMODULE>(instance), info);
-  if (!data) return;
-  resInfo_ = info;
-  resData_ = data;
-  SetMemory(LockResource(data), static_cast<int32_t>(SizeofResource(static_cast<HMODULE>(instance), info)));
-}
-
 int32_t TResourceStream::WriteBytes(const void*, int32_t) { return 0; }
 
 // ---- components and the form reader ----
 
 TClass TPersistent::StaticClass() {
-  static const TClassInfo info = DescribeClass<TPersistent>("TPersistent", nullptr);
+  static const TClassInfo info = DescribeClass<TPersistent>("TPersistent");
   return &info;
 }
 
 AnsiString TPersistent::ClassName() const { return ClassType()->Name; }
 
+TClass TStrings::StaticClass() {
+  static const TClassInfo info = DescribeClass<TStrings>("TStrings");
+  return &info;
+}
+
+TClass TStringList::StaticClass() {
+  static const TClassInfo info = DescribeClass<TStringList>("TStringList");
+  return &info;
+}
+
 TClass TComponent::StaticClass() {
   static const TPropInfo props[] = {StringProp<&TComponent::Name, &TComponent::Rename>("Name")};
-  static const TClassInfo info = DescribeClass<TComponent>("TComponent", TPersistent::StaticClass(), props);
+  static const TClassInfo info = DescribeClass<TComponent>("TComponent", props);
   return &info;
+}
+
+void FreeComponent(TComponent* component) {
+  if (!component) return;
+  component->BeforeDestruction();
+  delete component;
 }
 
 TComponent::TComponent(TComponent* owner) {
@@ -516,11 +484,13 @@ TComponent::TComponent(TComponent* owner) {
 }
 
 TComponent::~TComponent() {
-  DestroyComponents();
+  DestroyComponents();  // anything taken on after BeforeDestruction
   if (owner_) owner_->RemoveOwned(this);
 }
 
 void TComponent::AfterConstruction() {}
+
+void TComponent::BeforeDestruction() { DestroyComponents(); }
 
 void TComponent::AfterLoad() { ExcludeState(csLoading); }
 
@@ -547,6 +517,8 @@ void TComponent::BindOwnerField(const AnsiString& name, TComponent* value) {
 }
 
 void TComponent::AddOwned(TComponent* child) {
+  // Owned twice, it would be freed twice.
+  if (child->owner_) child->owner_->RemoveOwned(child);
   if (!components_) components_ = new TList;
   components_->Append(child);
   child->owner_ = this;
@@ -588,8 +560,9 @@ void TComponent::DestroyComponents() {
       delete components_;
       components_ = nullptr;
     }
+    last->BindOwnerField(last->name_, nullptr);  // no field of a whole owner points at freed memory
     last->owner_ = nullptr;
-    delete last;
+    FreeComponent(last);
   }
 }
 
@@ -599,6 +572,8 @@ namespace {
 // Value tags of the binary form format.
 constexpr uint8_t vaNull = 0, vaInt8 = 2, vaInt16 = 3, vaInt32 = 4, vaString = 6, vaIdent = 7, vaFalse = 8,
                   vaTrue = 9, vaNil = 13;
+
+const char* const kRCData = reinterpret_cast<const char*>(uintptr_t{10});  // RT_RCDATA
 
 // The loading list of the LoadFormResources call in progress (null when none) and the lists it interrupted.
 TList* loadingList = nullptr;
@@ -748,6 +723,14 @@ void TReader::ReadValue(TPersistent* instance, const TPropInfo* prop) {
 }
 
 void TReader::ReadChild() {
+  // Each level recurses through ReadContents: a hostile resource must not run the stack out.
+  if (depth_ + 1 >= MaxFormNesting)
+    Fail("Objects nested deeper than " + std::to_string(MaxFormNesting) + " levels");
+  ++depth_;
+  struct Level {
+    int32_t& depth;
+    ~Level() { --depth; }
+  } level{depth_};
   CheckNoFlags();
   const AnsiString className = ReadShortString();
   const AnsiString name = ReadShortString();
@@ -808,11 +791,11 @@ TComponent* TReader::ReadRootComponent(TComponent* instance) {
     for (int32_t i = created_.Count() - 1; i >= 0; --i) {
       auto* component = static_cast<TComponent*>(created_.ItemAt(i));
       if (loaded_) loaded_->RemoveItem(component);
-      delete component;
+      FreeComponent(component);
     }
     created_.Clear();
     if (loaded_) loaded_->RemoveItem(root);
-    if (!instance) delete root;
+    if (!instance) FreeComponent(root);
     loaded_ = nullptr;
     throw;
   }
@@ -845,7 +828,7 @@ void LoadFormResources(TComponent* instance, TClass stopClass) {
   } scope;
 
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    TResourceStream stream(GetModuleHandleW(nullptr), (*it)->Name, MAKEINTRESOURCEA(10));  // RT_RCDATA
+    TResourceStream stream(nullptr, (*it)->Name, kRCData);
     if (stream.Size() == 0) throw EReadError(AnsiString("Form resource of class ") + (*it)->Name + " not found");
     stream.ReadRootComponent(instance);
   }

@@ -1,30 +1,54 @@
 // Framework core containers and streams: TList, TStrings/TStringList, the stream family; components and the
-// form reader follow below. May call the runtime (SysUtils) and the platform.
+// form reader follow below. May call the runtime (SysUtils). The header and Classes.cpp are platform-free
+// (built on the host too); the platform calls live in ClassesPlatform.cpp.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "SysUtils.h"
 
-#ifdef _WIN32
-// Included here once so that its GetObject macro can be removed for good: TStrings::GetObject is ours.
-#include <windows.h>
-#undef GetObject
-#endif
-
 class TComponent;
 struct TClassInfo;
 using TClass = const TClassInfo*;  // run-time class reference (TypInfo.h)
+struct TComponentFactory;
 
 class TObject {
  public:
   virtual ~TObject() = default;
 };
 
+// Describes a class to the run-time class model; the first line of its body:
+//     class TButton : public TButtonControl {
+//       DESCRIBE_CLASS(TButton, TButtonControl);
+//      protected:
+//       using TButtonControl::TButtonControl;
+// It declares StaticClass (defined with the class's tables in its source file, see TypInfo.h) together
+// with the ClassType override, checks at compile time that the class is the one being defined and that
+// the base named is a described base of it, and lets CreateComponent reach a protected constructor.
+// Access after it is public.
+#define DESCRIBE_CLASS(Class, Base)                                                                       \
+ public:                                                                                                  \
+  using DescribedClass = Class;                                                                           \
+  using BaseClass = Base;                                                                                 \
+  static TClass StaticClass();                                                                            \
+  TClass ClassType() const override {                                                                     \
+    static_assert(std::is_same<std::remove_cv_t<std::remove_pointer_t<decltype(this)>>, Class>::value,    \
+                  "DESCRIBE_CLASS names another class than the one it stands in");                        \
+    static_assert(std::is_base_of<Base, Class>::value && !std::is_same<Base, Class>::value,               \
+                  "the base named in DESCRIBE_CLASS is not a base of the class");                         \
+    static_assert(std::is_same<Base::DescribedClass, Base>::value,                                        \
+                  "the base named in DESCRIBE_CLASS is not described itself");                            \
+    return StaticClass();                                                                                 \
+  }                                                                                                       \
+  friend struct ::TComponentFactory
+
 class TPersistent : public TObject {
  public:
-  // Run-time class reference: every class with published tables overrides ClassType (see TypInfo.h);
-  // others report their nearest such ancestor.
+  // The root of the described classes: DESCRIBE_CLASS below it names the class and its base.
+  using DescribedClass = TPersistent;
   static TClass StaticClass();
   virtual TClass ClassType() const { return StaticClass(); }
   AnsiString ClassName() const;
@@ -64,7 +88,7 @@ class TList : public TObject {
 class TStream;
 
 class TStrings : public TPersistent {
- public:
+  DESCRIBE_CLASS(TStrings, TPersistent);
   void CopyFrom(TPersistent* source) override;
   virtual AnsiString GetLine(int32_t index) const = 0;
   virtual int32_t AllocatedCount() const { return LineCount(); }
@@ -105,7 +129,7 @@ class TStrings : public TPersistent {
 int CompareLines(const AnsiString& a, const AnsiString& b);
 
 class TStringList : public TStrings {
- public:
+  DESCRIBE_CLASS(TStringList, TStrings);
   TStringList() = default;
   TStringList(const TStringList&) = delete;
   TStringList& operator=(const TStringList&) = delete;
@@ -229,7 +253,8 @@ class TMemoryStream : public TCustomMemoryStream {
 // Read-only view of a resource in a loaded module; a missing resource gives an empty stream.
 class TResourceStream : public TCustomMemoryStream {
  public:
-  // type: an integer identifier made with MAKEINTRESOURCE (such as RT_RCDATA) or a name.
+  // instance: the module, null for the program's own; type: an integer identifier made with
+  // MAKEINTRESOURCE (such as RT_RCDATA) or a name.
   TResourceStream(void* instance, const AnsiString& name, const char* type);
   int32_t WriteBytes(const void* buffer, int32_t count) override;
 
@@ -287,22 +312,18 @@ enum : uint8_t { csLoading = 0x01, csReading = 0x02, csDestroying = 0x08 };
 class TReader;
 struct TPropInfo;
 
+// Frees a component the one way that runs its BeforeDestruction first; null is ignored.
+void FreeComponent(TComponent* component);
+
+// A component is made only by CreateComponent (or its class reference's Create), which runs
+// AfterConstruction, and freed only by FreeComponent (or its owner), which runs BeforeDestruction: its
+// constructor, destructor and allocation are protected.
 class TComponent : public TPersistent {
- public:
-  // Adds itself to owner's components when owner is non-null. Build instances through CreateComponent
-  // (or the class reference's Create) so that AfterConstruction runs.
-  explicit TComponent(TComponent* owner);
+  DESCRIBE_CLASS(TComponent, TPersistent);  // publishes Name
+
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
-  // DestroyComponents, then leaves the owner.
-  ~TComponent() override;
 
-  static TClass StaticClass();  // publishes Name
-  TClass ClassType() const override { return StaticClass(); }
-
-  // Runs once the most-derived constructor has finished: the place for work that needs the object's
-  // actual class, such as a form reading the resources of its class chain.
-  virtual void AfterConstruction();
   // Called once after the whole resource (or class chain) was read; clears the loading flag.
   virtual void AfterLoad();
   // Reads this component's properties and then its children.
@@ -310,12 +331,12 @@ class TComponent : public TPersistent {
   // The reader's current parent for a child being read; a plain component ignores it.
   virtual void AttachToContainer(TComponent* parent);
 
+  // Takes child over from its previous owner, if any.
   void AddOwned(TComponent* child);
   void RemoveOwned(TComponent* child);
   // Renames and moves the owner's published field binding from the old name to the new one.
   void Rename(const AnsiString& newName);
-  // Sets the destroying flag through the owned tree, then destroys the owned components, last created
-  // first. The destructor does it too; a subclass whose teardown needs its own state intact calls it first.
+  // Sets the destroying flag through the owned tree, then frees the owned components, last created first.
   void DestroyComponents();
 
   TComponent* Owner() const { return owner_; }
@@ -327,7 +348,24 @@ class TComponent : public TPersistent {
   TComponent* ComponentAt(int32_t index) const { return static_cast<TComponent*>(components_->ItemAt(index)); }
   const TList* Components() const { return components_; }  // null while nothing is owned
 
+ protected:
+  // Adds itself to owner's components when owner is non-null.
+  explicit TComponent(TComponent* owner);
+  // Only what BeforeDestruction left: normally nothing but leaving the owner.
+  ~TComponent() override;
+  static void* operator new(size_t size) { return ::operator new(size); }
+  static void operator delete(void* memory) { ::operator delete(memory); }
+
+  // Runs once the most-derived constructor has finished: the place for work that needs the object's
+  // actual class, such as a form reading the resources of its class chain.
+  virtual void AfterConstruction();
+  // Runs while the object is still whole, before any destructor: the place for teardown that sends
+  // messages or reaches fields of derived classes. The base frees the owned components (DestroyComponents);
+  // an override does its own part and then calls its base.
+  virtual void BeforeDestruction();
+
  private:
+  friend void FreeComponent(TComponent* component);
   void MarkDestroying();
   // The owner's published field called name := value (when there is an owner and such a field).
   void BindOwnerField(const AnsiString& name, TComponent* value);
@@ -338,18 +376,35 @@ class TComponent : public TPersistent {
   TList* components_ = nullptr;
 };
 
-// Constructs T, then runs AfterConstruction; an exception there destroys the half-built instance.
+// Reaches the protected constructors of described classes (DESCRIBE_CLASS befriends it).
+struct TComponentFactory {
+  template <class T>
+  static T* Create(TComponent* owner) {
+    T* instance = new T(owner);
+    try {
+      instance->AfterConstruction();
+    } catch (...) {
+      FreeComponent(instance);
+      throw;
+    }
+    return instance;
+  }
+};
+
+// Constructs T, then runs AfterConstruction; an exception there frees the instance again.
 template <class T>
 T* CreateComponent(TComponent* owner) {
-  T* instance = new T(owner);
-  try {
-    instance->AfterConstruction();
-  } catch (...) {
-    delete instance;
-    throw;
-  }
-  return instance;
+  static_assert(std::is_same<typename T::DescribedClass, T>::value,
+                "a component class needs DESCRIBE_CLASS, or its tables and form resource are lost");
+  return TComponentFactory::Create<T>(owner);
 }
+
+// Frees its component through FreeComponent: for a component that a scope owns rather than a component.
+struct TComponentDeleter {
+  void operator()(TComponent* component) const { FreeComponent(component); }
+};
+template <class T>
+using TComponentPtr = std::unique_ptr<T, TComponentDeleter>;
 
 // Raised for form data the reader does not accept; the message names the class or property.
 class EReadError : public Exception {
@@ -370,6 +425,7 @@ class TReader : public TObject {
   // component this call created is destroyed and the exception passes on.
   TComponent* ReadRootComponent(TComponent* instance);
   // Reads one child object: created by class name, owned by Owner(), read, appended to the loaded list.
+  // Refused when it would be nested deeper than MaxFormNesting (FormFormat.h).
   void ReadChild();
   // Reads one property (a name, possibly a dotted path, and its value) into instance.
   void ReadProperty(TPersistent* instance);
@@ -408,7 +464,8 @@ class TReader : public TObject {
   AnsiString propName_;
   TComponent* root_ = nullptr;
   TComponent* current_ = nullptr;   // the object being read, for messages
-  TList created_;                   // components this reader created, destroyed again on failure
+  int32_t depth_ = 0;               // of the object being read; the root is at 0
+  TList created_;                   // components this reader created, freed again on failure
 };
 
 // Reads the RCDATA resources of the program module named after instance's classes, from the class

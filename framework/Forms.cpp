@@ -8,50 +8,55 @@
 #include <exception>
 #include <new>
 
+#include "TypInfo.h"
 #include "graphics/Graphics.h"
 
 // ---- Window-procedure thunks ----
 //
-// Block layout (4096 bytes of executable memory):
-//   0   link to the next block
-//   4   pop ecx            ; ecx := return address pushed by an entry's call = that entry's method pair
-//   5   jmp StandardWndProc
-//   10  314 entries of 13 bytes: call <block+4>, then the method pair (code, object); a free entry keeps
-//       the link to the next free entry in its code slot.
+// A block is two pages. The code page is written once and then made read + execute only; the data page,
+// never executable, holds the method pairs and the block link:
+//   code page: 256 entries of 16 bytes: mov ecx, <the entry's method pair>; jmp StandardWndProc; int3 x 6
+//   data page: link to the next block, then the 256 method pairs (code, object)
+// A free entry's pair holds TrapReleasedEntry as its code and the next free entry as its object, so a
+// window that outlives its entry stops the program instead of running data.
+#if !defined(__i386__)
+#error "the window-procedure thunks are i386 code"
+#endif
+static_assert(sizeof(void*) == 4, "the window-procedure thunks are i386 code");
+
 namespace {
 
-#pragma pack(push, 1)
+constexpr uint32_t kThunkPage = 4096;
+constexpr int kEntriesPerBlock = kThunkPage / 16;
+
 struct MethodPair {
   TMessageMethod Code;
-  void* Object;
+  void* Object;  // on a free entry: the next free entry
 };
 
+#pragma pack(push, 1)
 struct ThunkEntry {
-  uint8_t CallOpcode;  // 0xE8
-  int32_t CallOffset;  // to offset 4 of the block
-  union {
-    TMessageMethod Code;
-    ThunkEntry* NextFree;
-  };
-  void* Object;
-};
-
-constexpr int kEntriesPerBlock = 314;
-
-struct ThunkBlock {
-  ThunkBlock* Next;
-  uint8_t PopEcx;      // 0x59
+  uint8_t MovEcx;      // 0xB9
+  MethodPair* Pair;
   uint8_t JmpOpcode;   // 0xE9
   int32_t JmpOffset;   // to StandardWndProc
-  ThunkEntry Entries[kEntriesPerBlock];
+  uint8_t Padding[6];  // int3
 };
 #pragma pack(pop)
+static_assert(sizeof(ThunkEntry) == 16, "thunk entry size");
 
-static_assert(sizeof(ThunkEntry) == 13, "thunk entry size");
-static_assert(offsetof(ThunkBlock, Entries) == 10, "entries start at offset 10");
-static_assert(sizeof(ThunkBlock) <= 4096 && sizeof(ThunkBlock) > 4092 - 13, "314 entries per 4096-byte block");
+struct ThunkCode {
+  ThunkEntry Entries[kEntriesPerBlock];
+};
+static_assert(sizeof(ThunkCode) == kThunkPage, "one code page per block");
 
-ThunkBlock* thunkBlocks = nullptr;
+struct ThunkData {
+  ThunkData* Next;
+  MethodPair Pairs[kEntriesPerBlock];
+};
+static_assert(sizeof(ThunkData) <= kThunkPage, "one data page per block");
+
+ThunkData* thunkBlocks = nullptr;
 ThunkEntry* freeThunks = nullptr;
 int32_t thunkBlockCount = 0;
 
@@ -71,21 +76,34 @@ bool IsSilentException(const std::exception_ptr& error) {
   return false;
 }
 
+// The error box runs a message loop of its own: a window that keeps failing there (a paint handler, say)
+// would open box upon box. While one report is showing, further ones are not shown.
+bool errorBoxShowing = false;
+
+void ShowCriticalError() {
+  if (errorBoxShowing || !ErrorBoxProc) return;
+  errorBoxShowing = true;
+  struct Reset {
+    ~Reset() { errorBoxShowing = false; }
+  } reset;
+  ErrorBoxProc(W_("Critical error"));
+}
+
 // Reports an exception caught at a window-procedure or callback boundary. Reporting itself must not throw
 // into the platform either. Before start-up or after shut-down there is no application to ask.
 void ReportAtBoundary() noexcept {
   try {
     if (Application) {
       Application->ReportException();
-    } else if (!IsSilentException(std::current_exception()) && ErrorBoxProc) {
-      ErrorBoxProc(W_("Critical error"));
+    } else if (!IsSilentException(std::current_exception())) {
+      ShowCriticalError();
     }
   } catch (...) {
   }
 }
 
-// Reached by jumping from a block's prologue: ecx holds the method pair, the stack holds the return address
-// into the platform and the four window-procedure arguments, which fastcall pops like stdcall.
+// Reached by jumping from an entry: ecx holds the method pair, the stack holds the return address into the
+// platform and the four window-procedure arguments, which fastcall pops like stdcall.
 __attribute__((fastcall)) LRESULT StandardWndProc(MethodPair* pair, int /*edxUnused*/, HWND /*window*/,
                                                   UINT message, WPARAM wParam, LPARAM lParam) {
   TMessage record{message, static_cast<int32_t>(wParam), static_cast<int32_t>(lParam), 0};
@@ -97,54 +115,69 @@ __attribute__((fastcall)) LRESULT StandardWndProc(MethodPair* pair, int /*edxUnu
   return record.Result;
 }
 
-void FormatThunkBlock(ThunkBlock* block) {
-  block->Next = thunkBlocks;
-  block->PopEcx = 0x59;
-  block->JmpOpcode = 0xE9;
-  block->JmpOffset =
-      RelativeTarget(&block->JmpOpcode, 5, reinterpret_cast<const void*>(&StandardWndProc));
-  // Linked so that the first entry of the block is taken first.
-  for (int i = kEntriesPerBlock - 1; i >= 0; --i) {
-    ThunkEntry& entry = block->Entries[i];
-    entry.CallOpcode = 0xE8;
-    entry.CallOffset = RelativeTarget(&entry, 5, &block->PopEcx);
-    entry.NextFree = freeThunks;
-    entry.Object = nullptr;
-    freeThunks = &entry;
+// The code of every free entry. Going on would hand the message to whatever object took the memory.
+void TrapReleasedEntry(void*, TMessage&) {
+  static const char kText[] = "Fatal: a released window procedure was called\n";
+  OutputDebugStringA(kText);
+  std::fputs(kText, stderr);
+  std::fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), 3);
+}
+
+void PushFree(ThunkEntry* entry) {
+  entry->Pair->Code = &TrapReleasedEntry;
+  entry->Pair->Object = freeThunks;
+  freeThunks = entry;
+}
+
+void AddThunkBlock() {
+  // Code page first, data page after it; both writable until the code is in place.
+  auto* memory =
+      static_cast<uint8_t*>(VirtualAlloc(nullptr, 2 * kThunkPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  if (!memory) throw EOutOfMemory();
+  auto* code = reinterpret_cast<ThunkCode*>(memory);
+  auto* data = reinterpret_cast<ThunkData*>(memory + kThunkPage);
+  for (int i = 0; i < kEntriesPerBlock; ++i) {
+    ThunkEntry& entry = code->Entries[i];
+    entry.MovEcx = 0xB9;
+    entry.Pair = &data->Pairs[i];
+    entry.JmpOpcode = 0xE9;
+    entry.JmpOffset = RelativeTarget(&entry.JmpOpcode, 5, reinterpret_cast<const void*>(&StandardWndProc));
+    std::memset(entry.Padding, 0xCC, sizeof entry.Padding);
   }
-  thunkBlocks = block;
+  DWORD old = 0;
+  if (!VirtualProtect(code, kThunkPage, PAGE_EXECUTE_READ, &old)) {
+    VirtualFree(memory, 0, MEM_RELEASE);
+    throw EOutOfMemory();
+  }
+  FlushInstructionCache(GetCurrentProcess(), code, kThunkPage);
+  // Linked so that the first entry of the block is taken first.
+  for (int i = kEntriesPerBlock - 1; i >= 0; --i) PushFree(&code->Entries[i]);
+  data->Next = thunkBlocks;
+  thunkBlocks = data;
   ++thunkBlockCount;
 }
 
 }  // namespace
 
 void* NewMethodThunk(TMessageMethod code, void* object) {
-  if (!freeThunks) {
-    void* memory = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_EXECUTE_READWRITE);
-    if (!memory) throw EOutOfMemory();
-    FormatThunkBlock(static_cast<ThunkBlock*>(memory));
-    FlushInstructionCache(GetCurrentProcess(), memory, 4096);
-  }
+  if (!freeThunks) AddThunkBlock();
   ThunkEntry* entry = freeThunks;
-  freeThunks = entry->NextFree;
-  entry->Code = code;
-  entry->Object = object;
+  freeThunks = static_cast<ThunkEntry*>(entry->Pair->Object);
+  entry->Pair->Code = code;
+  entry->Pair->Object = object;
   return entry;
 }
 
 void ReleaseMethodThunk(void* entry) {
-  if (!entry) return;
-  ThunkEntry* e = static_cast<ThunkEntry*>(entry);
-  e->NextFree = freeThunks;
-  e->Object = nullptr;
-  freeThunks = e;
+  if (entry) PushFree(static_cast<ThunkEntry*>(entry));
 }
 
 int32_t MethodThunkBlockCount() { return thunkBlockCount; }
 
 int32_t FreeMethodThunkCount() {
   int32_t n = 0;
-  for (ThunkEntry* e = freeThunks; e; e = e->NextFree) ++n;
+  for (ThunkEntry* e = freeThunks; e; e = static_cast<ThunkEntry*>(e->Pair->Object)) ++n;
   return n;
 }
 
@@ -337,15 +370,23 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   Handle = window;
 }
 
-TApplication::~TApplication() {
+TClass TApplication::StaticClass() {
+  static const TClassInfo info = DescribeClass<TApplication>("TApplication");
+  return &info;
+}
+
+void TApplication::BeforeDestruction() {
   Active = false;
-  DestroyComponents();
+  TComponent::BeforeDestruction();
   if (Handle) DestroyWindow(Handle);
   Handle = nullptr;
   ReleaseMethodThunk(WindowProcInstance);
   WindowProcInstance = nullptr;
   ReenableWindows(DisabledWindows);
   DisabledWindows = nullptr;
+}
+
+TApplication::~TApplication() {
   delete TopMostList;
   TopMostList = nullptr;
 }
@@ -450,8 +491,13 @@ bool TApplication::PumpOneMessage() {
   return true;
 }
 
+// The key messages offered to their control first. WM_KEYLAST is 0x109 (WM_UNICHAR) for the Windows version
+// this builds for; WM_UNICHAR is not a key message to reflect.
+constexpr UINT kFirstKeyMessage = 0x100;  // WM_KEYDOWN
+constexpr UINT kLastKeyMessage = 0x108;
+
 bool TApplication::PreviewKeyMessage(const MSG& message) {
-  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  if (message.message < kFirstKeyMessage || message.message > kLastKeyMessage) return false;
   if (GetCapture()) return false;  // a captured mouse keeps the keys for the capturing window
   return SendMessageW(message.hwnd, message.message + XN_BASE, message.wParam, message.lParam) != 0;
 }
@@ -468,7 +514,7 @@ void TApplication::ReportException() {
     if (HWND captured = GetCapture()) SendMessageW(captured, WM_CANCELMODE, 0, 0);
   }
   if (IsSilentException(std::current_exception())) return;
-  if (ErrorBoxProc) ErrorBoxProc(W_("Critical error"));
+  ShowCriticalError();
 }
 
 void TApplication::SuspendTopMost() {
@@ -518,7 +564,7 @@ void StartFramework() {
 
 void StopFramework() {
   if (frameworkStarts <= 0 || --frameworkStarts > 0) return;
-  delete Application;
+  FreeComponent(Application);
   Application = nullptr;
   StopGraphics();
   delete CanvasList;

@@ -63,9 +63,9 @@ enum : uint32_t {
 
 // ---- Window-procedure routing ----
 //
-// A window's messages reach its object without any lookup: its window procedure is a 13-byte thunk entry
-// that holds the method pair (code, object). The platform calls the entry, the entry calls its block's
-// common prologue, and the standard window procedure builds a TMessage, calls code(object, message) and
+// A window's messages reach its object without any lookup: its window procedure is a thunk entry, a few
+// bytes of read + execute code that hand the address of its method pair (code, object), kept on a separate
+// writable page, to the standard window procedure, which builds a TMessage, calls code(object, message) and
 // returns message.Result. No exception leaves the standard window procedure: anything that escapes the
 // method is given to the application's ReportException.
 //
@@ -89,10 +89,11 @@ void MessageEntry(void* object, TMessage& message) {
   (static_cast<T*>(object)->*Method)(message);
 }
 
-// Takes a free entry (formatting a new 4096-byte executable block when none is left) and stores the pair.
-// The result is usable as a WNDPROC.
+// Takes a free entry (formatting a new block when none is left) and stores the pair. The result is usable
+// as a WNDPROC.
 void* NewMethodThunk(TMessageMethod code, void* object);
-// Puts the entry back on the free list; null is ignored. Blocks are never released.
+// Puts the entry back on the free list; null is ignored. Blocks are never released. Calling a released
+// entry stops the program.
 void ReleaseMethodThunk(void* entry);
 
 // Diagnostics for tests: blocks formatted so far and entries on the free list.
@@ -154,11 +155,9 @@ extern TErrorBoxProc ErrorBoxProc;
 void ShowErrorBox(const WideString& text);
 
 class TApplication : public TComponent {
- public:
-  explicit TApplication(TComponent* owner);
+  DESCRIBE_CLASS(TApplication, TComponent);
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
-  ~TApplication() override;
 
   // One step of the pump: false when the queue is empty. WM_QUIT sets Terminated and is not dispatched.
   bool PumpOneMessage();
@@ -182,6 +181,12 @@ class TApplication : public TComponent {
   bool Terminated = false;                    // a quit message was taken from the queue
   bool Active = false;                        // this program is the active application
   TDisabledWindow* DisabledWindows = nullptr; // windows disabled while Handle is disabled
+
+ protected:
+  explicit TApplication(TComponent* owner);
+  ~TApplication() override;
+  // Owned components first, then the window and its routing.
+  void BeforeDestruction() override;
 
  private:
   void WindowEntry(TMessage& message);

@@ -2,18 +2,18 @@
 // property, method and field tables, the class registry and the lookups the form reader uses.
 // May call Classes and the runtime; no platform calls.
 //
-// A class that publishes something declares, next to its other members,
-//     static TClass StaticClass();
-//     TClass ClassType() const override { return StaticClass(); }
-// and defines StaticClass in its source file with its tables, for example:
+// Every class of the model names itself and its base in the first line of its body,
+//     DESCRIBE_CLASS(TButton, TButtonControl);
+// (Classes.h), and defines StaticClass in its source file with its tables, for example:
 //     TClass TButton::StaticClass() {
 //       static const TPropInfo props[] = {
 //           StringProp<&TButton::ReadCaption, &TButton::WriteCaption>("Caption"),
 //           EnumProp<&TButton::isDefault_, &TButton::SetDefault>("Default", BooleanType),
 //           EventProp<&TButton::OnClick>("OnClick")};
-//       static const TClassInfo info = DescribeClass<TButton>("TButton", TButtonControl::StaticClass(), props);
+//       static const TClassInfo info = DescribeClass<TButton>("TButton", props);
 //       return &info;
 //     }
+// The parent class reference comes from the base named in DESCRIBE_CLASS.
 // Getters and setters are fields (&C::field_) or member functions (&C::GetX, &C::SetX); an ordinal's
 // storage width and signedness come from its C++ type (1, 2 or 4 bytes; enums by their underlying type).
 #pragma once
@@ -237,11 +237,15 @@ struct Method<void (C::*)(A...)> {
   using Event = TEvent<A...>;
 };
 
-template <class T, class = void>
-struct CanCreate : std::false_type {};
+// The constructors are protected (CreateComponent reaches them), so every concrete component can be made.
 template <class T>
-struct CanCreate<T, std::enable_if_t<std::is_base_of<TComponent, T>::value && !std::is_abstract<T>::value &&
-                                     std::is_constructible<T, TComponent*>::value>> : std::true_type {};
+struct CanCreate
+    : std::integral_constant<bool, std::is_base_of<TComponent, T>::value && !std::is_abstract<T>::value> {};
+
+template <class T, class = void>
+struct HasBase : std::false_type {};
+template <class T>
+struct HasBase<T, std::void_t<typename T::BaseClass>> : std::true_type {};
 
 template <class T>
 TComponent* Create(TComponent* owner) { return CreateComponent<T>(owner); }
@@ -303,10 +307,14 @@ TFieldInfo PublishedField(const char* name) {
   return {name, &typinfo_detail::GetField<Field>, &typinfo_detail::SetField<Field>};
 }
 
-// The class reference of T; components that can be built from (owner) get the virtual constructor.
+// The class reference of T, a class with DESCRIBE_CLASS; its parent is the base named there. Concrete
+// components get the virtual constructor.
 template <class T>
-TClassInfo DescribeClass(const char* name, TClass parent, TTable<TPropInfo> props = {},
-                         TTable<TMethodInfo> methods = {}, TTable<TFieldInfo> fields = {}) {
+TClassInfo DescribeClass(const char* name, TTable<TPropInfo> props = {}, TTable<TMethodInfo> methods = {},
+                         TTable<TFieldInfo> fields = {}) {
+  static_assert(std::is_same<typename T::DescribedClass, T>::value, "DescribeClass needs DESCRIBE_CLASS in T");
+  TClass parent = nullptr;
+  if constexpr (typinfo_detail::HasBase<T>::value) parent = T::BaseClass::StaticClass();
   TComponent* (*create)(TComponent*) = nullptr;
   if constexpr (typinfo_detail::CanCreate<T>::value) create = &typinfo_detail::Create<T>;
   return TClassInfo{name, parent, create, props, methods, fields};

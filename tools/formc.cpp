@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "../framework/FormFormat.h"
+
 namespace {
 
 // Value tags of the binary form format (only those the reader accepts).
@@ -35,7 +37,9 @@ constexpr uint8_t vaTrue = 9;
 constexpr uint8_t vaNil = 13;
 
 constexpr size_t MaxShortString = 255;
-constexpr int MaxNesting = 64;  // keeps the recursive parser's stack small on hostile input
+// Shared with the form reader, so that what one writes the other reads; keeps the recursive parser's stack
+// small on hostile input.
+constexpr int MaxNesting = MaxFormNesting;
 
 struct CompileError {
   int line;

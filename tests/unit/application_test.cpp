@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -145,13 +146,7 @@ TEST(MethodThunk, ThreeHundredFifteenInstancesNeedTwoBlocksAndAFreedEntryIsReuse
   std::vector<void*> entries;
   for (Counter& c : counters) entries.push_back(NewMethodThunk(&CountingMethod, &c));
   EXPECT_EQ(MethodThunkBlockCount(), blocksBefore + 2);
-  EXPECT_EQ(FreeMethodThunkCount(), 2 * 314 - 315);
-
-  // 314 consecutive 13-byte entries from offset 10 of one block; the 315th opens the next block.
-  const uintptr_t base = reinterpret_cast<uintptr_t>(entries[0]) & ~uintptr_t{0xFFF};
-  for (int i = 0; i < 314; ++i)
-    ASSERT_EQ(reinterpret_cast<uintptr_t>(entries[i]), base + 10 + 13 * static_cast<uintptr_t>(i)) << i;
-  EXPECT_NE(reinterpret_cast<uintptr_t>(entries[314]) & ~uintptr_t{0xFFF}, base);
+  EXPECT_EQ(std::set<void*>(entries.begin(), entries.end()).size(), entries.size());
 
   // Every entry is a window procedure that reaches its own object with the message record.
   for (int i = 0; i < 315; ++i) {
@@ -176,6 +171,38 @@ TEST(MethodThunk, ThreeHundredFifteenInstancesNeedTwoBlocksAndAFreedEntryIsReuse
   entries[100] = reused;
   for (void* e : entries) ReleaseMethodThunk(e);
   for (void* e : drained) ReleaseMethodThunk(e);
+}
+
+// Routed window procedures and the application's live on pages that are never writable and executable at
+// once, so nothing can plant code in them.
+TEST(MethodThunk, RoutedWindowProceduresAreNotOnWritableExecutablePages) {
+  auto probe = MakeProbe();
+  const struct {
+    const char* what;
+    HWND window;
+  } windows[] = {{"probe", probe->Handle()}, {"application", Application->Handle}};
+  for (const auto& w : windows) {
+    SCOPED_TRACE(w.what);
+    const auto proc = reinterpret_cast<const void*>(GetWindowLongPtrW(w.window, GWLP_WNDPROC));
+    MEMORY_BASIC_INFORMATION info{};
+    ASSERT_EQ(VirtualQuery(proc, &info, sizeof info), sizeof info);
+    const DWORD protect = info.Protect & 0xFF;
+    EXPECT_TRUE(protect == PAGE_EXECUTE || protect == PAGE_EXECUTE_READ) << std::hex << info.Protect;
+  }
+}
+
+// A window procedure used after its instance was released stops the program with a message instead of
+// running whatever the freed entry holds.
+TEST(MethodThunkDeathTest, AReleasedEntryStopsTheProgramWhenCalled) {
+  Counter counter;
+  void* entry = NewMethodThunk(&CountingMethod, &counter);
+  ReleaseMethodThunk(entry);
+  EXPECT_DEATH(reinterpret_cast<WNDPROC>(entry)(nullptr, WM_USER, 0, 0), "released window procedure");
+  EXPECT_EQ(counter.calls, 0);
+  // Taken again, it routes normally.
+  EXPECT_EQ(NewMethodThunk(&CountingMethod, &counter), entry);
+  EXPECT_EQ(reinterpret_cast<WNDPROC>(entry)(nullptr, WM_USER, 2, 3), 5);
+  ReleaseMethodThunk(entry);
 }
 
 // ---- Routing with real windows ----
@@ -291,6 +318,31 @@ TEST(Routing, ExceptionsNeverLeaveAWindowProcedure) {
   EXPECT_EQ(ErrorBoxRecorder::texts()[2], WideString(W_("Critical error")));
 }
 
+// The error box runs a message loop that repaints; a window whose paint keeps failing must not open box
+// upon box. Once the box is closed, the next failure is shown again.
+TEST(Routing, AFailureWhileTheErrorBoxIsShowingOpensNoFurtherBox) {
+  static HWND failing;
+  static int boxes;
+  boxes = 0;
+  const TErrorBoxProc saved = ErrorBoxProc;
+  ErrorBoxProc = [](const WideString&) {
+    ++boxes;
+    if (boxes < 10) SendMessageW(failing, WM_USER + 25, 0, 0);  // the box repaints the failing window
+  };
+  auto probe = MakeProbe();
+  failing = probe->Handle();
+  probe->handler = [](ProbeWindow&, TMessage& m) {
+    if (m.Msg == WM_USER + 25) throw Exception("paint failed");
+    return false;
+  };
+  SendMessageW(failing, WM_USER + 25, 0, 0);
+  const int shownFirst = boxes;
+  SendMessageW(failing, WM_USER + 25, 0, 0);
+  ErrorBoxProc = saved;
+  EXPECT_EQ(shownFirst, 1);
+  EXPECT_EQ(boxes, 2);
+}
+
 TEST(Routing, ReportingAnExceptionCancelsTheMouseCapture) {
   ErrorBoxRecorder boxes;
   auto probe = MakeProbe(WS_POPUP | WS_VISIBLE);
@@ -353,6 +405,29 @@ TEST(Pump, ReflectedKeyHandledWithoutDispatch) {
   PumpAll();
   EXPECT_TRUE(probe->Saw(XN_KEYDOWN));
   EXPECT_TRUE(probe->Saw(WM_KEYDOWN));
+}
+
+// Key messages 0x100 to 0x108 are offered to their window first; WM_UNICHAR (0x109) and others are not.
+TEST(Pump, OnlyKeyMessagesFrom0x100To0x108AreReflected) {
+  auto probe = MakeProbe(WS_POPUP | WS_VISIBLE);
+  probe->handler = [](ProbeWindow&, TMessage& m) {
+    if (m.Msg < XN_BASE) return false;
+    m.Result = 1;
+    return true;
+  };
+  const struct {
+    uint32_t msg;
+    bool reflected;
+  } cases[] = {{0xF0, false}, {0x100, true}, {0x104, true}, {0x108, true}, {0x109, false}, {0x10A, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.msg);
+    PumpAll();
+    probe->seen.clear();
+    PostMessageW(probe->Handle(), c.msg, 0, 0);
+    PumpAll();
+    EXPECT_EQ(probe->Saw(c.msg + XN_BASE), c.reflected);
+    EXPECT_EQ(probe->Saw(c.msg), !c.reflected);  // a reflected message that answered non-zero goes no further
+  }
 }
 
 TEST(Pump, NoReflectionWhileTheMouseIsCaptured) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,27 @@ TEST(MemoryStream, ResizeBelowThePositionKeepsItBeyondTheEnd) {
   m.Resize(2);
   EXPECT_EQ(m.Size(), 2);
   EXPECT_EQ(m.GetPos(), 6);
+}
+
+// A write whose end lies past the largest position writes nothing, wherever the position came from.
+TEST(MemoryStream, AWriteEndingBeyondTheLargestPositionWritesNothing) {
+  struct Case {
+    int32_t position;
+    int32_t count;
+  };
+  const Case cases[] = {{0x7FFFFFF0, 32}, {0x7FFFFFFF, 1}, {1, 0x7FFFFFFF}, {0x40000000, 0x40000000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.position);
+    TMemoryStream m;
+    m.WriteBytes("abc", 3);
+    m.SetPos(c.position);
+    std::vector<char> data(static_cast<size_t>(std::min(c.count, 64)), 'z');
+    EXPECT_EQ(m.WriteBytes(data.data(), c.count), 0);
+    EXPECT_EQ(m.Size(), 3);
+    EXPECT_EQ(m.Capacity(), 8192);
+    EXPECT_EQ(m.GetPos(), c.position);
+    EXPECT_EQ(std::string(static_cast<const char*>(m.Memory()), 3), "abc");
+  }
 }
 
 TEST(Streams, CopyBytesFromZeroCopiesTheWholeSource) {

@@ -2,6 +2,7 @@
 // published properties, methods and fields, events, the virtual constructor and the class registry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -22,7 +23,15 @@ std::set<const TNoted*> alive;
 
 // A component that notes its destruction and its construction steps.
 class TNoted : public TComponent {
- public:
+  DESCRIBE_CLASS(TNoted, TComponent);
+  void AfterConstruction() override {
+    ++afterConstruction;
+    if (failConstruction) throw Exception("construction refused");
+  }
+  int afterConstruction = 0;
+  static bool failConstruction;
+
+ protected:
   explicit TNoted(TComponent* owner) : TComponent(owner) { alive.insert(this); }
   ~TNoted() override {
     bool allFlagged = true;
@@ -30,33 +39,23 @@ class TNoted : public TComponent {
     destroyed.push_back({Name(), allFlagged});
     alive.erase(this);
   }
-  static TClass StaticClass();
-  TClass ClassType() const override { return StaticClass(); }
-  void AfterConstruction() override {
-    ++afterConstruction;
-    if (failConstruction) throw Exception("construction refused");
-  }
-  int afterConstruction = 0;
-  static bool failConstruction;
 };
 bool TNoted::failConstruction = false;
 
 TClass TNoted::StaticClass() {
-  static const TClassInfo info = DescribeClass<TNoted>("TNoted", TComponent::StaticClass());
+  static const TClassInfo info = DescribeClass<TNoted>("TNoted");
   return &info;
 }
 
 // A sub-object reached through a dotted path.
 class TShape : public TPersistent {
- public:
-  static TClass StaticClass();
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TShape, TPersistent);
   int16_t Height = 0;
 };
 
 TClass TShape::StaticClass() {
   static const TPropInfo props[] = {IntegerProp<&TShape::Height>("Height")};
-  static const TClassInfo info = DescribeClass<TShape>("TShape", TPersistent::StaticClass(), props);
+  static const TClassInfo info = DescribeClass<TShape>("TShape", props);
   return &info;
 }
 
@@ -72,10 +71,7 @@ const TEnumType SignedType = EnumType("TSignedEnum", kSignedNames);
 
 // One property of every kind and width, through fields and through accessors.
 class TGadget : public TNoted {
- public:
-  using TNoted::TNoted;
-  static TClass StaticClass();
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TGadget, TNoted);
 
   int32_t GetSize() const { return size_; }
   void SetSize(int32_t value) {
@@ -100,6 +96,9 @@ class TGadget : public TNoted {
   TShape* GetShape() { return &Shape; }
   TNotifyEvent OnPing;
   TCloseQueryEvent OnAsk;
+
+ protected:
+  using TNoted::TNoted;
 };
 
 TClass TGadget::StaticClass() {
@@ -117,16 +116,13 @@ TClass TGadget::StaticClass() {
       ObjectProp<&TGadget::GetShape>("Shape"),
       EventProp<&TGadget::OnPing>("OnPing"),
       EventProp<&TGadget::OnAsk>("OnAsk")};
-  static const TClassInfo info = DescribeClass<TGadget>("TGadget", TNoted::StaticClass(), props);
+  static const TClassInfo info = DescribeClass<TGadget>("TGadget", props);
   return &info;
 }
 
 // A form-like owner: published fields for its components and published handlers.
 class THolder : public TNoted {
- public:
-  using TNoted::TNoted;
-  static TClass StaticClass();
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(THolder, TNoted);
 
   void Ping(TObject* sender) { pings.push_back(sender); }
   void Ask(TObject* sender, bool& canClose) {
@@ -139,6 +135,9 @@ class THolder : public TNoted {
   std::vector<TObject*> pings;
   TObject* asked = nullptr;
   bool allowClose = false;
+
+ protected:
+  using TNoted::TNoted;
 };
 
 TClass THolder::StaticClass() {
@@ -146,26 +145,26 @@ TClass THolder::StaticClass() {
                                         PublishedMethod<&THolder::Ask>("Ask")};
   static const TFieldInfo fields[] = {PublishedField<&THolder::Alpha>("Alpha"),
                                       PublishedField<&THolder::Beta>("Beta")};
-  static const TClassInfo info = DescribeClass<THolder>("THolder", TNoted::StaticClass(), {}, methods, fields);
+  static const TClassInfo info = DescribeClass<THolder>("THolder", {}, methods, fields);
   return &info;
 }
 
 // Extends the holder: its own tables come first, the holder's are searched after them.
 class TBigHolder : public THolder {
- public:
-  using THolder::THolder;
-  static TClass StaticClass();
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TBigHolder, THolder);
   void Gamma(TObject* sender) { gammas.push_back(sender); }
   TNoted* Delta = nullptr;
   std::vector<TObject*> gammas;
+
+ protected:
+  using THolder::THolder;
 };
 
 TClass TBigHolder::StaticClass() {
   static const TMethodInfo methods[] = {PublishedMethod<&TBigHolder::Gamma>("Gamma")};
   static const TFieldInfo fields[] = {PublishedField<&TBigHolder::Delta>("Delta")};
   static const TClassInfo info =
-      DescribeClass<TBigHolder>("TBigHolder", THolder::StaticClass(), {}, methods, fields);
+      DescribeClass<TBigHolder>("TBigHolder", {}, methods, fields);
   return &info;
 }
 
@@ -184,7 +183,7 @@ TNoted* Named(TComponent* owner, const char* name) {
 // ---- ownership ----
 
 TEST(Components, OwnerKeepsItsComponentsInCreationOrder) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   EXPECT_EQ(holder->Components(), nullptr);  // no list until the first component arrives
   EXPECT_EQ(holder->ComponentCount(), 0);
   TNoted* a = CreateComponent<TNoted>(holder.get());
@@ -203,17 +202,17 @@ TEST(Components, OwnerKeepsItsComponentsInCreationOrder) {
   EXPECT_EQ(holder->Components(), nullptr);  // freed with the last one
   holder->AddOwned(b);
   EXPECT_EQ(b->Owner(), holder.get());
-  delete a;
+  FreeComponent(a);
 }
 
 TEST(Components, AddOwnedBindsAndRemoveOwnedUnbindsTheFieldOfTheChildsName) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   TNoted* alpha = Named(nullptr, "Alpha");
   holder->AddOwned(alpha);
   EXPECT_EQ(holder->Alpha, alpha);
   holder->RemoveOwned(alpha);
   EXPECT_EQ(holder->Alpha, nullptr);
-  delete alpha;
+  FreeComponent(alpha);
 }
 
 TEST(Components, DestructionGoesLastCreatedFirstWithEveryOwnedComponentFlaggedBeforehand) {
@@ -224,21 +223,21 @@ TEST(Components, DestructionGoesLastCreatedFirstWithEveryOwnedComponentFlaggedBe
   Named(first, "first.inner");
   Named(top, "second");
   Named(top, "third");
-  delete top;
-  // Each entry is noted as its destructor starts, so an owner appears before what it owns.
-  EXPECT_EQ(DestroyedNames(), (std::vector<std::string>{"top", "third", "second", "first", "first.inner"}));
+  FreeComponent(top);
+  // Each entry is noted as its destructor starts, once what it owns is gone: the whole tree is torn down
+  // before any destructor of the freed component runs.
+  EXPECT_EQ(DestroyedNames(), (std::vector<std::string>{"third", "second", "first.inner", "first", "top"}));
   ASSERT_EQ(destroyed.size(), 5u);
-  EXPECT_FALSE(destroyed[0].allFlagged);  // the deleted object's own flag comes with TComponent's part
-  for (size_t i = 1; i < destroyed.size(); ++i) EXPECT_TRUE(destroyed[i].allFlagged) << destroyed[i].name;
+  for (const DestroyRecord& r : destroyed) EXPECT_TRUE(r.allFlagged) << r.name;
   EXPECT_TRUE(alive.empty());
 }
 
 TEST(Components, DestroyingAnOwnedComponentTakesItOutOfItsOwner) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   TNoted* alpha = Named(holder.get(), "Alpha");
   TNoted* other = Named(holder.get(), "Other");
   EXPECT_EQ(holder->Alpha, alpha);
-  delete alpha;
+  FreeComponent(alpha);
   EXPECT_EQ(holder->Alpha, nullptr);
   ASSERT_EQ(holder->ComponentCount(), 1);
   EXPECT_EQ(holder->ComponentAt(0), other);
@@ -246,7 +245,7 @@ TEST(Components, DestroyingAnOwnedComponentTakesItOutOfItsOwner) {
 
 TEST(Components, DestroyComponentsEmptiesTheOwnerAndLeavesItUsable) {
   destroyed.clear();
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   Named(holder.get(), "Alpha");
   Named(holder.get(), "b");
   holder->DestroyComponents();
@@ -255,10 +254,95 @@ TEST(Components, DestroyComponentsEmptiesTheOwnerAndLeavesItUsable) {
   EXPECT_NE(holder->ComponentState() & csDestroying, 0);
 }
 
+TEST(Components, AddOwnedTakesTheComponentFromItsPreviousOwner) {
+  destroyed.clear();
+  THolder* first = CreateComponent<THolder>(nullptr);
+  THolder* second = CreateComponent<THolder>(nullptr);
+  TNoted* alpha = Named(first, "Alpha");
+  second->AddOwned(alpha);
+  EXPECT_EQ(alpha->Owner(), second);
+  EXPECT_EQ(second->Alpha, alpha);
+  EXPECT_EQ(first->Alpha, nullptr);
+  ASSERT_EQ(first->ComponentCount(), 0);  // else freeing both owners would free it twice
+  ASSERT_EQ(second->ComponentCount(), 1);
+  FreeComponent(first);
+  FreeComponent(second);
+  const std::vector<std::string> names = DestroyedNames();
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Alpha"), 1);
+}
+
+// ---- teardown ----
+
+// An owner that its components report to while they are torn down, as controls tell their form that the
+// focus or the control list changed. It knows whether it is still whole when a report arrives, and
+// whether its published fields then point only at live components.
+std::set<const void*> wholeListeners;
+std::vector<std::string> heard;  // reports that reached a whole owner, in order
+int reportsToDeadOwners = 0;
+bool fieldsLive = true;
+
+class TListener : public THolder {
+  DESCRIBE_CLASS(TListener, THolder);
+  void Hear(const AnsiString& name) {
+    if (!wholeListeners.count(this)) {
+      ++reportsToDeadOwners;
+      return;
+    }
+    heard.push_back(name);
+    fieldsLive = fieldsLive && (!Alpha || alive.count(Alpha));
+  }
+
+ protected:
+  using THolder::THolder;
+  ~TListener() override { wholeListeners.erase(this); }
+};
+
+class TReporter : public TNoted {
+  DESCRIBE_CLASS(TReporter, TNoted);
+  TListener* listener = nullptr;
+
+ protected:
+  using TNoted::TNoted;
+  ~TReporter() override {
+    if (listener) listener->Hear(Name());
+  }
+};
+
+TClass TListener::StaticClass() {
+  static const TClassInfo info = DescribeClass<TListener>("TListener");
+  return &info;
+}
+
+TClass TReporter::StaticClass() {
+  static const TClassInfo info = DescribeClass<TReporter>("TReporter");
+  return &info;
+}
+
+TEST(Components, AnOwnerIsStillWholeWhileItsComponentsAreTornDown) {
+  reportsToDeadOwners = 0;
+  heard.clear();
+  fieldsLive = true;
+  TListener* form = CreateComponent<TListener>(nullptr);
+  wholeListeners.insert(form);
+  // A panel of the form with a reporter inside, then two reporters straight under the form; the form's
+  // field Alpha names the second, which is freed before the panel's reporter reports.
+  TNoted* panel = Named(form, "panel");
+  for (auto [owner, name] : {std::pair<TComponent*, const char*>{panel, "inner"}, {form, "Alpha"}, {form, "last"}}) {
+    auto* r = CreateComponent<TReporter>(owner);
+    r->Rename(name);
+    r->listener = form;
+  }
+  ASSERT_NE(form->Alpha, nullptr);
+  FreeComponent(form);
+  EXPECT_EQ(reportsToDeadOwners, 0);
+  EXPECT_EQ(heard, (std::vector<std::string>{"last", "Alpha", "inner"}));
+  EXPECT_TRUE(fieldsLive);
+}
+
 // ---- naming ----
 
 TEST(Components, RenameMovesTheOwnersFieldBinding) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   TNoted* c = Named(holder.get(), "Alpha");
   EXPECT_EQ(holder->Alpha, c);
   EXPECT_EQ(c->Name(), "Alpha");
@@ -283,19 +367,19 @@ TEST(Components, RenameMovesTheOwnersFieldBinding) {
   // A name without a field binds nothing; leaving it clears the old field.
   c->Rename("Nowhere");
   EXPECT_EQ(holder->Alpha, nullptr);
-  delete stranger;
+  FreeComponent(stranger);
 }
 
 TEST(Components, RenameWithoutOwnerOnlyStoresTheName) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
-  auto loose = std::unique_ptr<TNoted>(CreateComponent<TNoted>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
+  TComponentPtr<TNoted> loose(CreateComponent<TNoted>(nullptr));
   loose->Rename("Alpha");
   EXPECT_EQ(loose->Name(), "Alpha");
   EXPECT_EQ(holder->Alpha, nullptr);
 }
 
 TEST(Components, AFieldRefusesAComponentOfAnotherClass) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   TNoted* plain = CreateComponent<TNoted>(holder.get());
   try {
     plain->Rename("Beta");  // Beta holds a TGadget
@@ -308,7 +392,7 @@ TEST(Components, AFieldRefusesAComponentOfAnotherClass) {
 }
 
 TEST(Components, FieldsOfAncestorsBindToo) {
-  auto big = std::unique_ptr<TBigHolder>(CreateComponent<TBigHolder>(nullptr));
+  TComponentPtr<TBigHolder> big(CreateComponent<TBigHolder>(nullptr));
   TNoted* alpha = Named(big.get(), "ALPHA");
   TNoted* delta = Named(big.get(), "delta");
   EXPECT_EQ(big->Alpha, alpha);
@@ -319,7 +403,7 @@ TEST(Components, FieldsOfAncestorsBindToo) {
 // ---- the class model ----
 
 TEST(ClassModel, ClassReferencesKnowNameParentAndInstanceClass) {
-  auto gadget = std::unique_ptr<TGadget>(CreateComponent<TGadget>(nullptr));
+  TComponentPtr<TGadget> gadget(CreateComponent<TGadget>(nullptr));
   EXPECT_EQ(gadget->ClassType(), TGadget::StaticClass());
   EXPECT_EQ(gadget->ClassName(), "TGadget");
   EXPECT_EQ(TGadget::StaticClass()->Parent, TNoted::StaticClass());
@@ -331,7 +415,7 @@ TEST(ClassModel, ClassReferencesKnowNameParentAndInstanceClass) {
 }
 
 TEST(ClassModel, TheVirtualConstructorBuildsTheRightClassWithItsOwner) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   TClass cls = TGadget::StaticClass();
   TComponent* made = cls->Create(holder.get());
   auto* gadget = dynamic_cast<TGadget*>(made);
@@ -342,7 +426,7 @@ TEST(ClassModel, TheVirtualConstructorBuildsTheRightClassWithItsOwner) {
 
 TEST(ClassModel, AFailedAfterConstructionLeavesNothingBehind) {
   destroyed.clear();
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   TNoted::failConstruction = true;
   EXPECT_THROW(TNoted::StaticClass()->Create(holder.get()), Exception);
   TNoted::failConstruction = false;
@@ -390,7 +474,7 @@ TEST(ClassModel, OrdinalWidthsComeFromTheStorageType) {
 }
 
 TEST(ClassModel, OrdinalsAreStoredTruncatedToTheirWidth) {
-  auto g = std::unique_ptr<TGadget>(CreateComponent<TGadget>(nullptr));
+  TComponentPtr<TGadget> g(CreateComponent<TGadget>(nullptr));
   TClass cls = TGadget::StaticClass();
   SetOrdProp(g.get(), FindProperty(cls, "Small"), -1);
   EXPECT_EQ(g->Small, 255);
@@ -420,7 +504,7 @@ TEST(ClassModel, EnumValueOfFindsTheOrdinalInAnyLetterCase) {
   EXPECT_EQ(EnumValueOf(&BooleanType, "True"), 1);
 
   // An unknown identifier stored as -1 fills the property's width.
-  auto g = std::unique_ptr<TGadget>(CreateComponent<TGadget>(nullptr));
+  TComponentPtr<TGadget> g(CreateComponent<TGadget>(nullptr));
   TClass cls = TGadget::StaticClass();
   SetOrdProp(g.get(), FindProperty(cls, "Shade"), EnumValueOf(&ShadeType, "shGrey"));
   EXPECT_EQ(static_cast<int>(g->Shade), 255);
@@ -435,7 +519,7 @@ TEST(ClassModel, EnumValueOfFindsTheOrdinalInAnyLetterCase) {
 }
 
 TEST(ClassModel, StringsGoThroughTheirAccessorsAndNameRenames) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   auto* g = CreateComponent<TGadget>(holder.get());
   SetStrProp(g, FindProperty(TGadget::StaticClass(), "Text"), "hello");
   EXPECT_EQ(g->GetText(), "[hello]");
@@ -446,7 +530,7 @@ TEST(ClassModel, StringsGoThroughTheirAccessorsAndNameRenames) {
 }
 
 TEST(ClassModel, ObjectPropertiesLeadToTheSubObjectsTable) {
-  auto g = std::unique_ptr<TGadget>(CreateComponent<TGadget>(nullptr));
+  TComponentPtr<TGadget> g(CreateComponent<TGadget>(nullptr));
   const TPropInfo* shapeProp = FindProperty(TGadget::StaticClass(), "Shape");
   ASSERT_NE(shapeProp, nullptr);
   EXPECT_EQ(shapeProp->Kind, TPropKind::Object);
@@ -469,7 +553,7 @@ TEST(ClassModel, PublishedMethodsAreFoundInAnyLetterCaseAndThroughAncestors) {
 }
 
 TEST(ClassModel, AnEventBoundToAPublishedMethodCallsItWithTheSender) {
-  auto big = std::unique_ptr<TBigHolder>(CreateComponent<TBigHolder>(nullptr));
+  TComponentPtr<TBigHolder> big(CreateComponent<TBigHolder>(nullptr));
   auto* g = CreateComponent<TGadget>(big.get());
   EXPECT_FALSE(g->OnPing.Assigned());
   g->OnPing(g);  // an unassigned event does nothing
@@ -498,7 +582,7 @@ TEST(ClassModel, AnEventBoundToAPublishedMethodCallsItWithTheSender) {
 }
 
 TEST(ClassModel, ACloseQueryEventPassesCanCloseBothWays) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
   auto* g = CreateComponent<TGadget>(holder.get());
   const TMethodInfo* ask = FindPublishedMethod(THolder::StaticClass(), "ask");
   const TPropInfo* onAsk = FindProperty(TGadget::StaticClass(), "OnAsk");
@@ -515,18 +599,18 @@ TEST(ClassModel, ACloseQueryEventPassesCanCloseBothWays) {
 }
 
 TEST(ClassModel, EventsCanBeBoundInCode) {
-  auto holder = std::unique_ptr<THolder>(CreateComponent<THolder>(nullptr));
-  TGadget gadget(nullptr);
-  gadget.OnPing.Bind<&THolder::Ping>(holder.get());
-  gadget.OnPing(&gadget);
+  TComponentPtr<THolder> holder(CreateComponent<THolder>(nullptr));
+  TComponentPtr<TGadget> gadget(CreateComponent<TGadget>(nullptr));
+  gadget->OnPing.Bind<&THolder::Ping>(holder.get());
+  gadget->OnPing(gadget.get());
   ASSERT_EQ(holder->pings.size(), 1u);
-  EXPECT_EQ(holder->pings[0], &gadget);
+  EXPECT_EQ(holder->pings[0], gadget.get());
   // The same code as the published entry, so a bound event compares equal to a read one.
-  EXPECT_EQ(gadget.OnPing.Method.Code, FindPublishedMethod(THolder::StaticClass(), "Ping")->Code);
+  EXPECT_EQ(gadget->OnPing.Method.Code, FindPublishedMethod(THolder::StaticClass(), "Ping")->Code);
 }
 
 TEST(ClassModel, AfterLoadClearsTheLoadingFlagOnly) {
-  auto c = std::unique_ptr<TNoted>(CreateComponent<TNoted>(nullptr));
+  TComponentPtr<TNoted> c(CreateComponent<TNoted>(nullptr));
   c->IncludeState(csLoading | csReading);
   c->AfterLoad();
   EXPECT_EQ(c->ComponentState(), csReading);
@@ -536,14 +620,16 @@ TEST(ClassModel, AfterLoadClearsTheLoadingFlagOnly) {
 
 // Registered under an existing name, later than the first: lookups find this one.
 class TGadgetV2 : public TGadget {
- public:
+  DESCRIBE_CLASS(TGadgetV2, TGadget);
+
+ protected:
   using TGadget::TGadget;
-  static TClass StaticClass() {
-    static const TClassInfo info = DescribeClass<TGadgetV2>("TGadget", TGadget::StaticClass());
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
 };
+
+TClass TGadgetV2::StaticClass() {
+  static const TClassInfo info = DescribeClass<TGadgetV2>("TGadget");
+  return &info;
+}
 
 std::vector<std::string> RegistryNames() {
   std::vector<std::string> names;

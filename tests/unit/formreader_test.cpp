@@ -23,9 +23,7 @@ std::vector<TComponent*> afterLoads;  // AfterLoad calls in order
 
 // Counts its instances and notes AfterLoad calls.
 class TCounted : public TComponent {
- public:
-  explicit TCounted(TComponent* owner) : TComponent(owner) { ++liveComponents; }
-  ~TCounted() override { --liveComponents; }
+  DESCRIBE_CLASS(TCounted, TComponent);
   void AfterLoad() override {
     statesAtAfterLoad.push_back(ComponentState());
     TComponent::AfterLoad();
@@ -37,13 +35,19 @@ class TCounted : public TComponent {
   }
   std::vector<uint8_t> statesAtAfterLoad;
   uint8_t stateWhileReading = 0;
+
+ protected:
+  explicit TCounted(TComponent* owner) : TComponent(owner) { ++liveComponents; }
+  ~TCounted() override { --liveComponents; }
 };
 
+TClass TCounted::StaticClass() {
+  static const TClassInfo info = DescribeClass<TCounted>("TCounted");
+  return &info;
+}
+
 class TStubControl : public TCounted {
- public:
-  using TCounted::TCounted;
-  static TClass StaticClass();
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubControl, TCounted);
   void AttachToContainer(TComponent* parent) override {
     Container = parent;
     stateAtAttach = ComponentState();
@@ -53,13 +57,16 @@ class TStubControl : public TCounted {
   TComponent* Container = nullptr;
   uint8_t stateAtAttach = 0;
   AnsiString nameAtAttach = "unset";
+
+ protected:
+  using TCounted::TCounted;
 };
 
 TClass TStubControl::StaticClass() {
   static const TPropInfo props[] = {IntegerProp<&TStubControl::Left>("Left"), IntegerProp<&TStubControl::Top>("Top"),
                                     IntegerProp<&TStubControl::Width>("Width"),
                                     IntegerProp<&TStubControl::Height>("Height")};
-  static const TClassInfo info = DescribeClass<TStubControl>("TStubControl", TComponent::StaticClass(), props);
+  static const TClassInfo info = DescribeClass<TStubControl>("TStubControl", props);
   return &info;
 }
 
@@ -71,119 +78,126 @@ const char* const kBevelShapeNames[] = {"bsBox", "bsLeftLine"};
 const TEnumType BevelShapeType = EnumType("TBevelShape", kBevelShapeNames);
 
 class TStubPanel : public TStubControl {
- public:
-  using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TPropInfo props[] = {EnumProp<&TStubPanel::BevelInner>("BevelInner", PanelBevelType),
-                                      EnumProp<&TStubPanel::BevelOuter>("BevelOuter", PanelBevelType),
-                                      IntegerProp<&TStubPanel::Color>("Color")};
-    static const TClassInfo info = DescribeClass<TStubPanel>("TPanel", TStubControl::StaticClass(), props);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubPanel, TStubControl);
   TPanelBevel BevelInner = bvNone, BevelOuter = bvNone;
   int32_t Color = static_cast<int32_t>(0x8000000F);
+
+ protected:
+  using TStubControl::TStubControl;
 };
+
+TClass TStubPanel::StaticClass() {
+  static const TPropInfo props[] = {EnumProp<&TStubPanel::BevelInner>("BevelInner", PanelBevelType),
+                                    EnumProp<&TStubPanel::BevelOuter>("BevelOuter", PanelBevelType),
+                                    IntegerProp<&TStubPanel::Color>("Color")};
+  static const TClassInfo info = DescribeClass<TStubPanel>("TPanel", props);
+  return &info;
+}
 
 class TStubLabel : public TStubControl {
- public:
-  using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TPropInfo props[] = {EnumProp<&TStubLabel::AutoSize>("AutoSize", BooleanType),
-                                      StringProp<&TStubLabel::Caption>("Caption")};
-    static const TClassInfo info = DescribeClass<TStubLabel>("TLabel", TStubControl::StaticClass(), props);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubLabel, TStubControl);
   bool AutoSize = true;
   AnsiString Caption;
+
+ protected:
+  using TStubControl::TStubControl;
 };
 
+TClass TStubLabel::StaticClass() {
+  static const TPropInfo props[] = {EnumProp<&TStubLabel::AutoSize>("AutoSize", BooleanType),
+                                    StringProp<&TStubLabel::Caption>("Caption")};
+  static const TClassInfo info = DescribeClass<TStubLabel>("TLabel", props);
+  return &info;
+}
+
 class TStubImage : public TStubControl {
- public:
-  using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TClassInfo info = DescribeClass<TStubImage>("TImage", TStubControl::StaticClass());
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubImage, TStubControl);
   void AfterConstruction() override;
   static bool loadFormInside;  // builds a whole second form while the first is being read
   static TComponent* innerForm;
+
+ protected:
+  using TStubControl::TStubControl;
 };
+
+TClass TStubImage::StaticClass() {
+  static const TClassInfo info = DescribeClass<TStubImage>("TImage");
+  return &info;
+}
+
 bool TStubImage::loadFormInside = false;
 TComponent* TStubImage::innerForm = nullptr;
 
 class TStubBevel : public TStubControl {
- public:
-  using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TPropInfo props[] = {EnumProp<&TStubBevel::Shape>("Shape", BevelShapeType)};
-    static const TClassInfo info = DescribeClass<TStubBevel>("TBevel", TStubControl::StaticClass(), props);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubBevel, TStubControl);
   TBevelShape Shape = bsBox;
+
+ protected:
+  using TStubControl::TStubControl;
 };
+
+TClass TStubBevel::StaticClass() {
+  static const TPropInfo props[] = {EnumProp<&TStubBevel::Shape>("Shape", BevelShapeType)};
+  static const TClassInfo info = DescribeClass<TStubBevel>("TBevel", props);
+  return &info;
+}
 
 class TStubComboBox : public TStubControl {
- public:
-  using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TPropInfo props[] = {EventProp<&TStubComboBox::OnChange>("OnChange")};
-    static const TClassInfo info = DescribeClass<TStubComboBox>("TComboBox", TStubControl::StaticClass(), props);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubComboBox, TStubControl);
   TNotifyEvent OnChange;
+
+ protected:
+  using TStubControl::TStubControl;
 };
+
+TClass TStubComboBox::StaticClass() {
+  static const TPropInfo props[] = {EventProp<&TStubComboBox::OnChange>("OnChange")};
+  static const TClassInfo info = DescribeClass<TStubComboBox>("TComboBox", props);
+  return &info;
+}
 
 class TStubMemo : public TStubControl {
- public:
+  DESCRIBE_CLASS(TStubMemo, TStubControl);
+
+ protected:
   using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TClassInfo info = DescribeClass<TStubMemo>("TMemo", TStubControl::StaticClass());
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
 };
+
+TClass TStubMemo::StaticClass() {
+  static const TClassInfo info = DescribeClass<TStubMemo>("TMemo");
+  return &info;
+}
 
 class TStubEdit : public TStubControl {
- public:
+  DESCRIBE_CLASS(TStubEdit, TStubControl);
+
+ protected:
   using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TClassInfo info = DescribeClass<TStubEdit>("TEdit", TStubControl::StaticClass());
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
 };
+
+TClass TStubEdit::StaticClass() {
+  static const TClassInfo info = DescribeClass<TStubEdit>("TEdit");
+  return &info;
+}
 
 class TStubCheckBox : public TStubControl {
- public:
-  using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TPropInfo props[] = {EnumProp<&TStubCheckBox::Checked>("Checked", BooleanType),
-                                      StringProp<&TStubCheckBox::Caption>("Caption")};
-    static const TClassInfo info = DescribeClass<TStubCheckBox>("TCheckBox", TStubControl::StaticClass(), props);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubCheckBox, TStubControl);
   bool Checked = false;
   AnsiString Caption;
+
+ protected:
+  using TStubControl::TStubControl;
 };
 
+TClass TStubCheckBox::StaticClass() {
+  static const TPropInfo props[] = {EnumProp<&TStubCheckBox::Checked>("Checked", BooleanType),
+                                    StringProp<&TStubCheckBox::Caption>("Caption")};
+  static const TClassInfo info = DescribeClass<TStubCheckBox>("TCheckBox", props);
+  return &info;
+}
+
 class TStubButton : public TStubControl {
- public:
-  using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TPropInfo props[] = {StringProp<&TStubButton::GetCaption, &TStubButton::SetCaption>("Caption"),
-                                      EventProp<&TStubButton::OnClick>("OnClick"),
-                                      EnumProp<&TStubButton::Default>("Default", BooleanType),
-                                      EnumProp<&TStubButton::Cancel>("Cancel", BooleanType)};
-    static const TClassInfo info = DescribeClass<TStubButton>("TButton", TStubControl::StaticClass(), props);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubButton, TStubControl);
   AnsiString GetCaption() const { return caption_; }
   void SetCaption(const AnsiString& text) {
     caption_ = text;
@@ -193,28 +207,39 @@ class TStubButton : public TStubControl {
   bool Default = false, Cancel = false;
   AnsiString caption_;
   int captionSets = 0;
+
+ protected:
+  using TStubControl::TStubControl;
 };
+
+TClass TStubButton::StaticClass() {
+  static const TPropInfo props[] = {StringProp<&TStubButton::GetCaption, &TStubButton::SetCaption>("Caption"),
+                                    EventProp<&TStubButton::OnClick>("OnClick"),
+                                    EnumProp<&TStubButton::Default>("Default", BooleanType),
+                                    EnumProp<&TStubButton::Cancel>("Cancel", BooleanType)};
+  static const TClassInfo info = DescribeClass<TStubButton>("TButton", props);
+  return &info;
+}
 
 // Stands in for TForm: the stop class of LoadFormResources, which its descendants run once built.
 class TStubForm : public TCounted {
- public:
-  using TCounted::TCounted;
-  static TClass StaticClass() {
-    static const TClassInfo info = DescribeClass<TStubForm>("TStubForm", TComponent::StaticClass());
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TStubForm, TCounted);
   void AfterConstruction() override {
     if (ClassType() != StaticClass()) LoadFormResources(this, StaticClass());
   }
+
+ protected:
+  using TCounted::TCounted;
 };
+
+TClass TStubForm::StaticClass() {
+  static const TClassInfo info = DescribeClass<TStubForm>("TStubForm");
+  return &info;
+}
 
 // The wizard form's published interface, as the resource expects it.
 class TTestMainForm : public TStubForm {
- public:
-  using TStubForm::TStubForm;
-  static TClass StaticClass();
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TTestMainForm, TStubForm);
 
   void BNClick(TObject* sender) { calls.push_back({"BNClick", sender}); }
   void CancelBtnClick(TObject* sender) { calls.push_back({"CancelBtnClick", sender}); }
@@ -256,6 +281,9 @@ class TTestMainForm : public TStubForm {
   TStubButton* BackBtn = nullptr;
   TStubButton* NextBtn = nullptr;
   TStubButton* CancelBtn = nullptr;
+
+ protected:
+  using TStubForm::TStubForm;
 };
 
 TClass TTestMainForm::StaticClass() {
@@ -282,7 +310,7 @@ TClass TTestMainForm::StaticClass() {
       PublishedField<&F::FPanel>("FPanel"),       PublishedField<&F::FinLbl>("FinLbl"),
       PublishedField<&F::FinChkBx>("FinChkBx"),   PublishedField<&F::BackBtn>("BackBtn"),
       PublishedField<&F::NextBtn>("NextBtn"),     PublishedField<&F::CancelBtn>("CancelBtn")};
-  static const TClassInfo info = DescribeClass<F>("TMainForm", TStubForm::StaticClass(), props, methods, fields);
+  static const TClassInfo info = DescribeClass<F>("TMainForm", props, methods, fields);
   return &info;
 }
 
@@ -294,38 +322,42 @@ void TStubImage::AfterConstruction() {
 
 // A form class below the wizard's without a resource of its own.
 class TDerivedForm : public TTestMainForm {
- public:
+  DESCRIBE_CLASS(TDerivedForm, TTestMainForm);
+
+ protected:
   using TTestMainForm::TTestMainForm;
-  static TClass StaticClass() {
-    static const TClassInfo info = DescribeClass<TDerivedForm>("TDerivedForm", TTestMainForm::StaticClass());
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
 };
+
+TClass TDerivedForm::StaticClass() {
+  static const TClassInfo info = DescribeClass<TDerivedForm>("TDerivedForm");
+  return &info;
+}
 
 // A descendant that shares the wizard's class name, so its class chain names "TMAINFORM" twice.
 class TTwiceForm : public TTestMainForm {
- public:
+  DESCRIBE_CLASS(TTwiceForm, TTestMainForm);
+
+ protected:
   using TTestMainForm::TTestMainForm;
-  static TClass StaticClass() {
-    static const TClassInfo info = DescribeClass<TTwiceForm>("TMainForm", TTestMainForm::StaticClass());
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
 };
+
+TClass TTwiceForm::StaticClass() {
+  static const TClassInfo info = DescribeClass<TTwiceForm>("TMainForm");
+  return &info;
+}
 
 // ---- a probe class for hand-built form data ----
 
 class TFontStub : public TPersistent {
- public:
-  static TClass StaticClass() {
-    static const TPropInfo props[] = {IntegerProp<&TFontStub::Height>("Height")};
-    static const TClassInfo info = DescribeClass<TFontStub>("TFontStub", TPersistent::StaticClass(), props);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TFontStub, TPersistent);
   int32_t Height = 0;
 };
+
+TClass TFontStub::StaticClass() {
+  static const TPropInfo props[] = {IntegerProp<&TFontStub::Height>("Height")};
+  static const TClassInfo info = DescribeClass<TFontStub>("TFontStub", props);
+  return &info;
+}
 
 enum TWideEnum : uint16_t { weOne, weTwo };
 const char* const kWideNames[] = {"weOne", "weTwo"};
@@ -335,23 +367,7 @@ const char* const kLongNames[] = {"leOne", "leTwo"};
 const TEnumType LongType = EnumType("TLongEnum", kLongNames);
 
 class TProbe : public TStubControl {
- public:
-  using TStubControl::TStubControl;
-  static TClass StaticClass() {
-    static const TPropInfo props[] = {IntegerProp<&TProbe::Small>("Small"),
-                                      IntegerProp<&TProbe::Medium>("Medium"),
-                                      EnumProp<&TProbe::Bevel>("Bevel", PanelBevelType),
-                                      EnumProp<&TProbe::Wide>("Wide", WideType),
-                                      EnumProp<&TProbe::Long>("Long", LongType),
-                                      EnumProp<&TProbe::Flag>("Flag", BooleanType),
-                                      StringProp<&TProbe::Caption>("Caption"),
-                                      EventProp<&TProbe::OnClick>("OnClick"),
-                                      EventProp<&TProbe::OnAsk>("OnAsk"),
-                                      ObjectProp<&TProbe::GetFont>("Font")};
-    static const TClassInfo info = DescribeClass<TProbe>("TProbe", TStubControl::StaticClass(), props);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TProbe, TStubControl);
   TFontStub* GetFont() { return &font_; }
   uint8_t Small = 0;
   int16_t Medium = 0;
@@ -363,22 +379,42 @@ class TProbe : public TStubControl {
   TNotifyEvent OnClick;
   TCloseQueryEvent OnAsk;
   TFontStub font_;
+
+ protected:
+  using TStubControl::TStubControl;
 };
+
+TClass TProbe::StaticClass() {
+  static const TPropInfo props[] = {IntegerProp<&TProbe::Small>("Small"),
+                                    IntegerProp<&TProbe::Medium>("Medium"),
+                                    EnumProp<&TProbe::Bevel>("Bevel", PanelBevelType),
+                                    EnumProp<&TProbe::Wide>("Wide", WideType),
+                                    EnumProp<&TProbe::Long>("Long", LongType),
+                                    EnumProp<&TProbe::Flag>("Flag", BooleanType),
+                                    StringProp<&TProbe::Caption>("Caption"),
+                                    EventProp<&TProbe::OnClick>("OnClick"),
+                                    EventProp<&TProbe::OnAsk>("OnAsk"),
+                                    ObjectProp<&TProbe::GetFont>("Font")};
+  static const TClassInfo info = DescribeClass<TProbe>("TProbe", props);
+  return &info;
+}
 
 // A root for hand-built data: the wizard's handlers plus a field for a probe called "Probe".
 class TProbeForm : public TTestMainForm {
- public:
-  using TTestMainForm::TTestMainForm;
-  static TClass StaticClass() {
-    static const TFieldInfo fields[] = {PublishedField<&TProbeForm::Probe>("Probe")};
-    static const TClassInfo info =
-        DescribeClass<TProbeForm>("TProbeForm", TTestMainForm::StaticClass(), {}, {}, fields);
-    return &info;
-  }
-  TClass ClassType() const override { return StaticClass(); }
+  DESCRIBE_CLASS(TProbeForm, TTestMainForm);
   void AfterConstruction() override {}  // built from hand-made streams, not from a resource
   TProbe* Probe = nullptr;
+
+ protected:
+  using TTestMainForm::TTestMainForm;
 };
+
+TClass TProbeForm::StaticClass() {
+  static const TFieldInfo fields[] = {PublishedField<&TProbeForm::Probe>("Probe")};
+  static const TClassInfo info =
+      DescribeClass<TProbeForm>("TProbeForm", {}, {}, fields);
+  return &info;
+}
 
 void RegisterStandIns() {
   static bool done = false;
@@ -579,7 +615,7 @@ TEST_F(FormReader, TheWizardResourceIsEmbeddedWithItsKnownSize) {
 }
 
 TEST_F(FormReader, LoadsTheWizardResourceIntoItsFormClass) {
-  std::unique_ptr<TTestMainForm> form(CreateComponent<TTestMainForm>(nullptr));  // runs LoadFormResources
+  TComponentPtr<TTestMainForm> form(CreateComponent<TTestMainForm>(nullptr));  // runs LoadFormResources
   ExpectWizardLayout(form.get());
 
   // AfterLoad once per component, root first, then post-order, all after the whole resource was read.
@@ -598,7 +634,7 @@ TEST_F(FormReader, LoadsTheWizardResourceIntoItsFormClass) {
 TEST_F(FormReader, ReadRootComponentCreatesTheRootByClassNameAndCallsAfterLoadItself) {
   TMemoryStream stream;
   Fill(stream, WizardBytesAs("TProbeForm"));
-  std::unique_ptr<TComponent> root(stream.ReadRootComponent(nullptr));
+  TComponentPtr<TComponent> root(stream.ReadRootComponent(nullptr));
   auto* form = dynamic_cast<TProbeForm*>(root.get());
   ASSERT_NE(form, nullptr);
   ExpectWizardLayout(form);
@@ -613,7 +649,8 @@ TEST_F(FormReader, LeavesTheStreamJustAfterTheLastByteConsumedWhateverTheBufferS
     TMemoryStream stream;
     Fill(stream, bytes + bytes + "tail");  // two forms back to back
     for (int round = 0; round < 2; ++round) {
-      std::unique_ptr<TTestMainForm> form(new TTestMainForm(nullptr));  // no AfterConstruction: read here
+      // A root that reads no resource on construction: the wizard's bytes are read here.
+      TComponentPtr<TProbeForm> form(CreateComponent<TProbeForm>(nullptr));
       {
         TReader reader(&stream, bufferSize);
         reader.ReadRootComponent(form.get());
@@ -627,8 +664,8 @@ TEST_F(FormReader, LeavesTheStreamJustAfterTheLastByteConsumedWhateverTheBufferS
 TEST_F(FormReader, AFormLoadedWhileAnotherIsLoadingKeepsItsOwnLoadingList) {
   TStubImage::loadFormInside = true;
   TStubImage::innerForm = nullptr;
-  std::unique_ptr<TTestMainForm> outer(CreateComponent<TTestMainForm>(nullptr));
-  std::unique_ptr<TComponent> inner(TStubImage::innerForm);
+  TComponentPtr<TTestMainForm> outer(CreateComponent<TTestMainForm>(nullptr));
+  TComponentPtr<TComponent> inner(TStubImage::innerForm);
   ASSERT_NE(inner, nullptr);
   ExpectWizardLayout(outer.get());
   ExpectWizardLayout(static_cast<TTestMainForm*>(inner.get()));
@@ -657,7 +694,7 @@ TEST_F(FormReader, AClassChainIsReadAncestorsFirstAndAMissingResourceNamesItsCla
 }
 
 TEST_F(FormReader, AClassChainReadsEachResourceIntoTheSameRootAndCallsAfterLoadOnceEach) {
-  std::unique_ptr<TTwiceForm> form(CreateComponent<TTwiceForm>(nullptr));
+  TComponentPtr<TTwiceForm> form(CreateComponent<TTwiceForm>(nullptr));
   ASSERT_EQ(form->ComponentCount(), 62);  // both resources' components, all owned by the one form
   // The fields follow the renames: each holds the later component of its name.
   EXPECT_EQ(form->NextBtn, form->ComponentAt(31 + 29));
@@ -719,10 +756,10 @@ std::string ProbeForm(const std::string& probeProperties) {
   return out;
 }
 
-std::unique_ptr<TProbeForm> LoadProbe(const std::string& bytes) {
+TComponentPtr<TProbeForm> LoadProbe(const std::string& bytes) {
   TMemoryStream stream;
   Fill(stream, bytes);
-  std::unique_ptr<TProbeForm> form(new TProbeForm(nullptr));
+  TComponentPtr<TProbeForm> form(CreateComponent<TProbeForm>(nullptr));
   stream.ReadRootComponent(form.get());
   EXPECT_EQ(stream.Position(), static_cast<int32_t>(bytes.size()));
   return form;
@@ -732,7 +769,7 @@ std::unique_ptr<TProbeForm> LoadProbe(const std::string& bytes) {
 std::string LoadFailure(const std::string& bytes) {
   TMemoryStream stream;
   Fill(stream, bytes);
-  std::unique_ptr<TProbeForm> form(new TProbeForm(nullptr));
+  TComponentPtr<TProbeForm> form(CreateComponent<TProbeForm>(nullptr));
   try {
     stream.ReadRootComponent(form.get());
   } catch (const EReadError& e) {
@@ -952,13 +989,44 @@ TEST_F(FormReader, TruncatedDataFailsAtEveryLengthWithoutLeavingAnythingBehind) 
     Fill(stream, whole.substr(0, length));
     // The reader builds the root by class name here, so a failure must free it as well.
     try {
-      std::unique_ptr<TComponent> root(stream.ReadRootComponent(nullptr));
+      TComponentPtr<TComponent> root(stream.ReadRootComponent(nullptr));
       ADD_FAILURE() << "read a truncated form";
     } catch (const EReadError& e) {
       EXPECT_TRUE(Mentions(e.Message, "ends early")) << e.Message;
     }
     ASSERT_EQ(liveComponents, liveBefore);
     EXPECT_TRUE(afterLoads.empty());
+  }
+}
+
+// A root with panels nested `levels` deep below it, the innermost being the probe.
+std::string NestedForm(int levels) {
+  std::string bytes = Bytes().Sig().Obj("TProbeForm", "Form1").End().data();
+  for (int i = 1; i < levels; ++i) bytes += Bytes().Obj("TPanel", "P" + std::to_string(i)).End().data();
+  bytes += Bytes().Obj("TProbe", "Probe").End().End().data();
+  for (int i = 1; i < levels; ++i) bytes += Bytes().End().data();
+  return bytes + Bytes().End().data();
+}
+
+// The form compiler refuses objects nested deeper than 64 (the root and 63 levels below it); the reader
+// refuses the same, before the stack runs out.
+TEST_F(FormReader, NestingBeyondWhatTheFormCompilerWritesIsRefused) {
+  struct Case {
+    int levels;  // objects below the root
+    bool accepted;
+  };
+  const Case cases[] = {{1, true}, {63, true}, {64, false}, {10000, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.levels);
+    const std::string bytes = NestedForm(c.levels);
+    if (c.accepted) {
+      auto form = LoadProbe(bytes);
+      ASSERT_NE(form->Probe, nullptr);
+      EXPECT_EQ(form->ComponentCount(), c.levels);
+    } else {
+      const std::string message = LoadFailure(bytes);
+      EXPECT_TRUE(Mentions(message, "64")) << message;
+    }
   }
 }
 
