@@ -124,15 +124,20 @@ void TStrings::SetAllocated(int32_t) {}
 void TStrings::UpdatingChanged(bool) {}
 
 void TStrings::SetAllText(const AnsiString& text) {
+  // A NUL ends the text.
+  SplitIntoLines(text.c_str(), std::strlen(text.c_str()));
+}
+
+void TStrings::SplitIntoLines(const char* p, size_t length) {
   StartUpdate();
   Clear();
-  const char* p = text.c_str();  // a NUL ends the text
-  while (*p) {
+  const char* const end = p + length;
+  while (p != end) {
     const char* start = p;
-    while (*p && *p != '\r' && *p != '\n') ++p;
+    while (p != end && *p != '\r' && *p != '\n') ++p;
     AddLine(AnsiString(start, static_cast<size_t>(p - start)));
-    if (*p == '\r') ++p;
-    if (*p == '\n') ++p;
+    if (p != end && *p == '\r') ++p;
+    if (p != end && *p == '\n') ++p;
   }
   FinishUpdate();
 }
@@ -186,7 +191,8 @@ void TStrings::ReadLinesFrom(TStream* stream) {
   const int32_t size = stream->GetLength() - stream->GetPos();
   AnsiString text(static_cast<size_t>(std::max(size, 0)), '\0');
   if (size > 0) stream->ReadExact(&text[0], size);
-  SetAllText(text);
+  // A file is split whole: a stray NUL in a log must not drop the lines after it.
+  SplitIntoLines(text.data(), text.size());
 }
 
 void TStrings::MoveLine(int32_t from, int32_t to) {
@@ -278,7 +284,8 @@ int32_t TStringList::IndexOfLine(const AnsiString& text) const {
 }
 
 void TStringList::InsertLine(int32_t index, const AnsiString& text) {
-  if (count_ == capacity_) SetAllocated(capacity_ + 32);
+  // 32 at a time, a quarter at a time once large: loading a long log stays linear.
+  if (count_ == capacity_) SetAllocated(capacity_ + std::max<int32_t>(32, capacity_ / 4));
   for (int32_t i = count_; i > index; --i) entries_[i] = std::move(entries_[i - 1]);
   entries_[index] = Entry{text, nullptr};
   ++count_;

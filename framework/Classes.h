@@ -117,6 +117,8 @@ class TStrings : public TPersistent {
 
   void StartUpdate();
   void FinishUpdate();
+  // Replaces the lines with those of length bytes at text; CR LF, CR or LF ends a line, NULs are kept.
+  void SplitIntoLines(const char* text, size_t length);
   int32_t FindObject(void* object) const;
   void InsertWithObject(int32_t index, const AnsiString& text, void* object);
   int32_t UpdateCount() const { return updateCount_; }

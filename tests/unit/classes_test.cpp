@@ -246,6 +246,23 @@ TEST_F(FileStreamTest, StringListRoundTripsThroughAFile) {
   EXPECT_EQ(Lines(t), (std::vector<std::string>{"alpha", "beta"}));
 }
 
+// A log file is the user's: NULs, junk and a missing final line break must not cost a line.
+TEST_F(FileStreamTest, LoadingAFileKeepsEveryLineWhateverItsBytes) {
+  const std::string bytes("first\r\nnul\0inside\r\n\0\n\x01\xff\x80 junk\nlast", 34);
+  {
+    TFileStream f(path_, fmCreate);
+    f.WriteExact(bytes.data(), static_cast<int32_t>(bytes.size()));
+  }
+  TStringList s;
+  s.LoadLinesFromFile(path_);
+  EXPECT_EQ(Lines(s), (std::vector<std::string>{"first", std::string("nul\0inside", 10), std::string(1, '\0'),
+                                                "\x01\xff\x80 junk", "last"}));
+  s.SaveLinesToFile(path_);
+  TStringList t;
+  t.LoadLinesFromFile(path_);
+  EXPECT_EQ(Lines(t), Lines(s));
+}
+
 TEST(ResourceStream, FindsEmbeddedResourcesAndToleratesMissingOnes) {
   TResourceStream files(GetModuleHandleW(nullptr), "FILES", "FILES");
   ASSERT_GT(files.Size(), 2);
