@@ -12,3 +12,6 @@ cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" -DHOST_TOOLS_DIR="$top/build/host" >/dev/null
 cmake --build build/win -j "$jobs"
 bash scripts/wineprefix.sh "$top/build/wineprefix"
+# Unit tests share a copy; the booted prefix stays untouched so that copies of it are taken at rest.
+rm -rf build/unitprefix
+cp -a build/wineprefix build/unitprefix

@@ -26,17 +26,30 @@ if [ -x /usr/bin/i686-w64-mingw32-g++-posix ]; then
 fi
 # Some kernels run no 32-bit code (Exec format error): then Wine's i386 processes run through qemu's user-mode
 # emulation, registered for i386 programs here (the F flag keeps the interpreter open across chroots).
-if ! /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
-  if ! [ -x /usr/bin/qemu-i386 ]; then
-    echo "deps: this kernel runs no 32-bit programs; installing qemu-user"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user >/dev/null
+# qemu before 8 ignores MAP_FIXED_NOREPLACE, and Wine's start-up then probes the address space 64 KB at a
+# time: 40 s of processor time for every Wine process. Newer qemu comes from the release's backports.
+qemu_major() { /usr/bin/qemu-i386 --version 2>/dev/null | sed -n '1s/.*version \([0-9]*\).*/\1/p'; }
+binfmt=/proc/sys/fs/binfmt_misc
+mountpoint -q $binfmt || mount -t binfmt_misc binfmt_misc $binfmt 2>/dev/null || true
+if [ -e $binfmt/qemu-i386 ] || ! /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+  if [ "$(qemu_major)" = "" ] || [ "$(qemu_major)" -lt 8 ]; then
+    echo "deps: this kernel runs no 32-bit programs; installing qemu-user from backports"
+    . /etc/os-release
+    echo "deb http://deb.debian.org/debian ${VERSION_CODENAME}-backports main" \
+      >/etc/apt/sources.list.d/qv-backports.list
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      -t "${VERSION_CODENAME}-backports" qemu-user >/dev/null
+    installed=1
   fi
-  mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
-  if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
-    echo 1 >/proc/sys/fs/binfmt_misc/qemu-i386
+  # Register again unless the entry already holds the installed file (F keeps the file it opened).
+  if [ -e $binfmt/qemu-i386 ] && [ -z "${installed:-}" ] \
+     && grep -qx 'interpreter /usr/bin/qemu-i386' $binfmt/qemu-i386; then
+    echo 1 >$binfmt/qemu-i386
   else
+    [ -e $binfmt/qemu-i386 ] && echo -1 >$binfmt/qemu-i386
     printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
-      >/proc/sys/fs/binfmt_misc/register
+      >$binfmt/register
   fi
   /usr/lib/wine/wineserver32 --version >/dev/null 2>&1 || { echo "deps: cannot run 32-bit Wine" >&2; exit 1; }
 fi

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs a command in a private copy of the booted Wine prefix, removed afterwards: for tests that write the
-# machine-wide registry keys that end-to-end tests copy the base prefix to start from.
+# machine-wide registry keys.
 # Usage: ownprefix.sh COPY COMMAND...
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-base=${WINEPREFIX:-$here/build/wineprefix}
+base=$here/build/wineprefix
 copy=$1
 shift
 rm -rf "$copy"

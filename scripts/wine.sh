@@ -3,7 +3,7 @@
 # Output goes through a file: Wine's helper processes (services, desktop) outlive the program and would
 # otherwise hold the caller's pipe open, so ctest would wait for them until its time-out.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
+export WINEPREFIX=${WINEPREFIX:-$here/build/unitprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"winemenubuilder.exe=d;mscoree=d;mshtml=d"}
 export WINEARCH=win32

@@ -39,12 +39,16 @@ pack no-program
 { record qvw.exe 5 hello; record License.txt 7 licence; record 'Templates\Memo.rtf' 4 memo; } >"$WORK/sound.raw"
 pack sound
 
-# A copy of setup.exe in the prefix with the payload resource replaced (or removed for "missing").
+# A copy of setup.exe in the prefix with the payload resource replaced, or for "missing" renamed in the
+# resource directory (FILES to FILER: same length, same sort order), so that the program finds none.
 variant() {
-  cp "$SETUP_EXE" "$PREFIX/drive_c/setup-$1.exe"
-  local source="C:\\damaged\\$1.bin"
-  [ "$1" == missing ] && source=-
-  probe setres "C:\\setup-$1.exe" "$source" || fail "cannot replace the payload of the $1 copy"
+  local copy=$PREFIX/drive_c/setup-$1.exe
+  cp "$SETUP_EXE" "$copy"
+  if [ "$1" == missing ]; then
+    perl -0777 -pi -e 's/F\0I\0L\0E\0S\0/F\0I\0L\0E\0R\0/g or die' "$copy" || fail "cannot rename the payload"
+  else
+    probe setres "C:\\setup-$1.exe" "C:\\damaged\\$1.bin" || fail "cannot replace the payload of the $1 copy"
+  fi
 }
 
 for kind in flipped truncated past-end traversal no-program missing; do

@@ -5,10 +5,6 @@ set -euo pipefail
 
 : "${SOURCE_DIR:?SOURCE_DIR must name the source tree}"
 : "${BUILD_DIR:?BUILD_DIR must name the Windows build}"
-if [ "${QV_E2E_EMULATED:-}" != run ] && bash "$SOURCE_DIR/scripts/emulated.sh"; then
-  echo "SKIP [$(basename "$0" .sh)]: 32-bit programs run only under emulation here (QV_E2E_EMULATED=run forces it)"
-  exit 77
-fi
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
@@ -19,7 +15,7 @@ QVW_EXE=$BUILD_DIR/payload/qvw.exe
 MANIFEST=$SOURCE_DIR/payload/manifest.txt
 PAYLOAD_FILES=$SOURCE_DIR/payload/files
 ARTIFACTS=$BUILD_DIR/artifacts
-BASE_PREFIX=${WINEPREFIX:-$SOURCE_DIR/build/wineprefix}
+BASE_PREFIX=$SOURCE_DIR/build/wineprefix
 TEST_NAME=$(basename "$0" .sh)
 
 export WINEDEBUG=-all WINEARCH=win32 LC_ALL=C.UTF-8

@@ -32,7 +32,6 @@ odd_lines() {
 } >"$old_update"
 cp "$old_install" "$(unix_path "$MAIN\\Install.log")"
 cp "$old_update" "$(unix_path "$SHARED\\Update.log")"
-old_count=$(($(wc -l <"$old_install") + 1))
 
 started=$(date +%s%N)
 rc=$(run_setup -S)
@@ -41,7 +40,7 @@ expect_eq "$rc" 0 "exit code"
 
 # Every old line, byte for byte and in order, at the start of the new file; then this run's lines.
 check_log() {  # windows path, old file, this run's lines
-  local now=$PREFIX/now.log
+  local now=$PREFIX/now.log old_count=$(($(wc -l <"$2") + 1))
   tr -d '\r' <"$(unix_path "$1")" >"$now"
   head -n "$old_count" "$now" | cmp -s - <(cat "$2"; echo) || fail "$1 lost or changed old lines"
   expect_eq "$(tail -n +$((old_count + 1)) "$now")" "$3" "this run's lines in $1"

@@ -15,7 +15,7 @@
 //   probe click ok|abort|retry|ignore SECONDS   clicks that button of the message box, waits until it closes
 //   probe lock FILE FLAGFILE         holds FILE open without sharing until FLAGFILE exists
 //   probe deflate IN OUT             compresses IN as one zlib stream (level 9) into OUT
-//   probe setres EXE FILE|-          replaces the payload resource of EXE with FILE's bytes, or removes it
+//   probe setres EXE FILE            replaces the payload resource of EXE with FILE's bytes
 // Exit code 0 on success, 1 when a wait timed out or a check failed, 2 on bad use, 3 for a missing key.
 #include <windows.h>
 #include <objbase.h>
@@ -444,16 +444,11 @@ int SetRes(const std::wstring& exe, const std::wstring& file) {
     FreeLibrary(module);
   }
   std::vector<unsigned char> data;
-  if (file != L"-" && !ReadWholeFile(file, data)) return 1;
+  if (!ReadWholeFile(file, data)) return 1;
   HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
   if (!update) return 1;
-  bool ok = true;
-  if (file == L"-") {
-    for (WORD language : languages) ok = UpdateResourceW(update, L"FILES", L"FILES", language, nullptr, 0) && ok;
-  } else {
-    const WORD language = languages.empty() ? MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL) : languages[0];
-    ok = UpdateResourceW(update, L"FILES", L"FILES", language, data.data(), static_cast<DWORD>(data.size()));
-  }
+  const WORD language = languages.empty() ? MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL) : languages[0];
+  const bool ok = UpdateResourceW(update, L"FILES", L"FILES", language, data.data(), static_cast<DWORD>(data.size()));
   return EndUpdateResourceW(update, !ok) && ok ? 0 : 1;
 }
 

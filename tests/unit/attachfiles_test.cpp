@@ -511,7 +511,7 @@ TEST_F(CatalogueTest, HandMadeArchiveFirstMatchOnly) {
   std::vector<uint8_t> raw;
   AddRecord(raw, "A.txt", kStamp, "first");
   AddRecord(raw, "a.TXT", kStamp, "second");
-  AddRecord(raw, "", kStamp, "");  // NameLength 0 and Size 0 are well formed
+  AddRecord(raw, "Empty.txt", kStamp, "");
   AddRecord(raw, std::string(255, 'n'), kStamp, "long");
   const std::vector<uint8_t> z = Compress(raw);
   TAttachedFiles files(z.data(), static_cast<uint32_t>(z.size()));
