@@ -1,9 +1,11 @@
-// Drawing tools (font, pen, brush) that share platform objects through reference-counted caches, and the
-// canvas that binds them to a device context. May call Classes, SysUtils and the platform (gdi32, user32).
+// Drawing tools (font, pen, brush) that share platform objects through reference-counted caches, the canvas
+// that binds them to a device context, and bitmaps with their shared images and palettes.
+// May call Classes, SysUtils and the platform (gdi32, user32).
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "framework/Classes.h"
 #include "framework/SysUtils.h"
@@ -234,6 +236,137 @@ class TCanvas : public TPersistent {
   POINT PenPosition{0, 0};  // kept while there is no context
 };
 
+// ---- Bitmaps ----
+
+// The platform's DIBSECTION: a BITMAP, a BITMAPINFOHEADER, three colour masks, the section and its offset.
+// A header with biSize 0 means no DIB format was chosen: the bitmap is device-dependent.
+using DibInfo = DIBSECTION;
+static_assert(sizeof(DibInfo) == 84, "DIB description");
+
+// Pixel formats; each names its bits per pixel when set. Reading gives pfDevice, pf8bit, pf24bit or pfCustom.
+enum : uint8_t {
+  pfDevice = 0,
+  pf1bit = 1,
+  pf4bit = 2,
+  pf8bit = 3,
+  pf15bit = 4,
+  pf16bit = 5,
+  pf24bit = 6,
+  pf32bit = 7,
+  pfCustom = 8,
+};
+enum THandleType : uint8_t { bmDDB, bmDIB };
+
+// Picture data shared between bitmaps; freed when the last reference goes.
+class TSharedImage : public TObject {
+ public:
+  TSharedImage() = default;
+  TSharedImage(const TSharedImage&) = delete;
+  TSharedImage& operator=(const TSharedImage&) = delete;
+  void Reference() { ++RefCount; }
+  // At zero: FreeHandle, then the image is destroyed.
+  void Release();
+  virtual void FreeHandle() = 0;
+
+  int32_t RefCount = 0;
+};
+
+class TBitmapImage : public TSharedImage {
+ public:
+  ~TBitmapImage() override;
+  // Deletes a device-dependent Handle and the palette (never SystemPalette16).
+  void FreeHandle() override;
+
+  HBITMAP Handle = nullptr;    // the bitmap in use: the DIB section, a device-dependent bitmap, or none
+  HPALETTE Palette = nullptr;  // owned
+  HBITMAP DibHandle = nullptr;  // the DIB section, when the image has one
+  DibInfo Dib{};
+};
+
+class TBitmapCanvas;
+
+// A picture held as a platform bitmap, usually a DIB section whose rows are read and written directly.
+// Changes of size, format or palette build a new image and release the old one.
+class TBitmap : public TGraphic {
+ public:
+  TBitmap();
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+  ~TBitmap() override;
+
+  // From another bitmap: shares its image until one of the two changes.
+  void CopyFrom(TPersistent* source) override;
+  void DrawInto(TCanvas* canvas, const RECT& rect) override;
+  int32_t PixelHeight() override;
+  HPALETTE CurrentPalette() override;
+  int32_t PixelWidth() override;
+  void ReadImageData(TStream*) override {}
+  void SetPixelHeight(int32_t height) override;
+  // Hands p over: from then on the image owns it. 0 on an unshared image only drops the palette.
+  void SetPalette(HPALETTE p) override;
+  void SetPixelWidth(int32_t width) override;
+  void LoadFromStream(TStream*) override {}
+  // Takes the bitmap out of its memory context first, so the caller may select it elsewhere.
+  virtual HBITMAP Handle();
+
+  THandleType HandleType() const;
+  uint8_t PixelFormat() const;
+  void SetPixelFormat(uint8_t format);
+  void SetDimensions(int32_t width, int32_t height);
+  // Row r (0 = top) of the pixels; null when there are no pixels or r is outside the picture.
+  uint8_t* RowAddress(int32_t r) const;
+  std::unique_ptr<TList> RowList() const;
+  // Made on first request.
+  TBitmapCanvas* Canvas();
+  void FreeContext();
+  void EnsureHandle();
+  void EnsurePalette();
+
+  TBitmapImage* Image;   // one reference held
+  bool NoPalette = false;  // the colour table gave no palette once: do not try again
+
+ protected:
+  void CopyImage(HBITMAP handle, HPALETTE palette, DibInfo& dib);
+  // Takes handle and palette over, on failure too.
+  void NewImage(HBITMAP handle, HPALETTE palette, const DibInfo& dib);
+
+ private:
+  TBitmapCanvas* canvas_ = nullptr;
+};
+
+// Gives a bitmap a memory device context while something draws it or onto it.
+class TBitmapCanvas : public TCanvas {
+ public:
+  explicit TBitmapCanvas(TBitmap* bitmap) : Bitmap(bitmap) {}
+  ~TBitmapCanvas() override;
+  void CreateContext() override;
+  void FreeContext();
+
+  TBitmap* Bitmap;  // the owner
+  HGDIOBJ OldBitmap = nullptr;
+  HPALETTE OldPalette = nullptr;
+};
+
+// Palette entries are (red, green, blue, flags), colour-table entries (blue, green, red, 0): converts n of
+// them in place either way.
+void SwapRedBlue(void* entries, int32_t n);
+// A new palette with all of p's entries; 0 for 0 or an empty palette.
+HPALETTE CopyPalette(HPALETTE p);
+// Up to maxIndex + 1 of p's entries as colour-table entries; returns how many.
+int32_t PaletteToColorTable(HPALETTE p, RGBQUAD* table, int32_t maxIndex);
+// A palette from a section's colour table (count ignored) or from count colours; 0 when there are none.
+HPALETTE PaletteFromColorTable(HBITMAP section, const RGBQUAD* colours, int32_t count);
+// On a palette screen, puts the 16 system colours into the first and last 8 entries of the record.
+bool SystemPaletteOverride(LOGPALETTE* record);
+// Deletes p unless it is 0 or SystemPalette16.
+void DeletePaletteHandle(HPALETTE p);
+// Frees the memory context of every bitmap canvas whose bitmap uses h.
+void DeselectBitmap(HBITMAP h);
+void FreeAllBitmapContexts();
+// A new bitmap described by dib (and dib refreshed from it), filled white, with the brush of canvas, or with
+// a copy of source; 0 when the description has no size. EAbort when source is no bitmap.
+HBITMAP CopyBitmap(HBITMAP source, HPALETTE sourcePalette, HPALETTE newPalette, TCanvas* canvas, DibInfo& dib);
+
 // ---- Process-wide graphics values ----
 
 extern HDC ScreenDeviceContext;
@@ -247,6 +380,8 @@ extern BrushRecord DefaultBrushRecord;
 extern TResourceManager* FontCache;
 extern TResourceManager* PenCache;
 extern TResourceManager* BrushCache;
+extern HPALETTE SystemPalette16;   // the 16 standard colours, or the screen's own on a palette screen
+extern TList* BitmapCanvasList;    // bitmap canvases that hold a memory context
 
 // After the system colours changed (WM_SYSCOLORCHANGE): canvases put their tools down and pens and brushes
 // in a system colour drop their platform objects, which are made again in the new colours on next use.
