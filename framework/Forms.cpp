@@ -572,3 +572,343 @@ void StopFramework() {
   if (ControlAtom) GlobalDeleteAtom(ControlAtom);
   ControlAtom = 0;
 }
+
+// ---- Forms ----
+
+HICON ProgramIcon = nullptr;
+TWinControl* LastFocusedControl = nullptr;
+
+namespace {
+// The height of "0" in pixels that form layouts are designed for.
+constexpr int32_t kDesignTextHeight = 13;
+// Without WS_CHILD, WS_GROUP and WS_TABSTOP: a form without a parent is a top-level window.
+constexpr DWORD kTopLevelStyleMask = 0xBFFCFFFF;
+static_assert(kTopLevelStyleMask == ~static_cast<DWORD>(WS_CHILD | WS_GROUP | WS_TABSTOP), "top-level style mask");
+
+bool KeyIsDown(int key) { return GetKeyState(key) < 0; }
+
+// The child of ancestor on the way down to control; null when control is not below ancestor.
+TWinControl* ChildTowards(TWinControl* ancestor, TWinControl* control) {
+  TWinControl* c = control;
+  while (c && c->Parent() != ancestor) c = c->Parent();
+  return c;
+}
+
+bool IsParentOf(const TControl* ancestor, const TControl* control) {
+  for (const TControl* c = control ? control->Parent() : nullptr; c; c = c->Parent())
+    if (c == ancestor) return true;
+  return false;
+}
+}  // namespace
+
+TClass TForm::StaticClass() {
+  static const TPropInfo props[] = {IntegerProp<&TForm::ClientHeight, &TForm::SetClientHeight>("ClientHeight"),
+                                    IntegerProp<&TForm::ClientWidth, &TForm::SetClientWidth>("ClientWidth"),
+                                    EventProp<&TForm::OnCloseQuery>("OnCloseQuery")};
+  static const TClassInfo info = DescribeClass<TForm>("TForm", props);
+  return &info;
+}
+
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  ControlStyle = ctlContainer | ctlCaptureMouse | ctlClicks | ctlDoubleClicks;
+  visible_ = false;
+  parentColor_ = false;
+  parentFont_ = false;
+  if (color_ == clWindow) {
+    color_ = clBtnFace;
+    brush_->SetToolColor(color_);
+  }
+  canvas_ = new TControlCanvas;
+  canvas_->BindControl(this);
+}
+
+TForm::~TForm() { delete canvas_; }
+
+void TForm::AfterConstruction() {
+  TWinControl::AfterConstruction();
+  if (ClassType() == TForm::StaticClass()) return;
+  FormState |= fsCreating;
+  try {
+    LoadFormResources(this, TForm::StaticClass());
+  } catch (...) {
+    FormState &= static_cast<uint8_t>(~fsCreating);
+    throw;
+  }
+  FormState &= static_cast<uint8_t>(~fsCreating);
+  if (FormState & fsShowRequested) {
+    FormState &= static_cast<uint8_t>(~fsShowRequested);
+    SetVisibleFlag(true);
+  }
+}
+
+void TForm::BeforeDestruction() {
+  MarkTreeDestroying(this);
+  HideForm();
+  if (handle_) DestroyOwnWindow();
+  canvas_->DropContext();
+  TWinControl::BeforeDestruction();
+}
+
+void TForm::ReadContents(TReader* reader) {
+  pendingClientWidth_ = 0;
+  pendingClientHeight_ = 0;
+  textHeight_ = kDesignTextHeight;
+  TWinControl::ReadContents(reader);
+  if ((ScalingFlags & sfFont) && ScreenPixelsPerInch != 96)
+    font_->SetFontHeight(MulDiv(font_->Height(), ScreenPixelsPerInch, 96));
+  // The layout was made for a "0" of textHeight_ pixels; stretch it to what this screen's font gives.
+  canvas_->Font->CopyFrom(font_);
+  const int32_t measured = canvas_->MeasureTextHeight(W_("0"));
+  canvas_->DropContext();
+  bool scaled = false;
+  if (measured > 0 && measured != textHeight_) {
+    for (int32_t i = 0; i < ChildCount(); ++i) ChildAt(i)->Rescale(measured, kDesignTextHeight);
+    if (ScalingFlags & sfWidth) pendingClientWidth_ = MulDiv(pendingClientWidth_, measured, kDesignTextHeight);
+    if (ScalingFlags & sfHeight) pendingClientHeight_ = MulDiv(pendingClientHeight_, measured, kDesignTextHeight);
+    scaled = true;
+  }
+  if (pendingClientWidth_ > 0) SetClientExtent(pendingClientWidth_, ClientHeight());
+  if (pendingClientHeight_ > 0) SetClientExtent(ClientWidth(), pendingClientHeight_);
+  ScalingFlags = 0;
+  if (!scaled) {
+    for (int32_t i = 0; i < ChildCount(); ++i) ChildAt(i)->Rescale(1, 1);
+  }
+}
+
+void TForm::Rescale(int32_t m, int32_t d) {
+  for (int32_t i = 0; i < ChildCount(); ++i) ChildAt(i)->Rescale(m, d);
+  const int32_t clientWidth = ClientWidth();
+  const int32_t clientHeight = ClientHeight();
+  SetClientWidth(MulDiv(clientWidth, m, d));
+  SetClientHeight(MulDiv(clientHeight, m, d));
+  font_->SetPointSize(MulDiv(font_->PointSize(), m, d));
+}
+
+void TForm::SetClientWidth(int32_t value) {
+  if (ComponentState() & csReading) {
+    pendingClientWidth_ = value;
+    ScalingFlags |= sfWidth;
+    return;
+  }
+  SetClientExtent(value, ClientHeight());
+}
+
+void TForm::SetClientHeight(int32_t value) {
+  if (ComponentState() & csReading) {
+    pendingClientHeight_ = value;
+    ScalingFlags |= sfHeight;
+    return;
+  }
+  SetClientExtent(ClientWidth(), value);
+}
+
+void TForm::FillCreateParams(TCreateParams& params) {
+  TWinControl::FillCreateParams(params);
+  if (!parent_) {
+    params.WndParent = Application ? Application->Handle : nullptr;
+    params.Style &= kTopLevelStyleMask;
+  }
+  params.WindowClass.style = CS_DBLCLKS;
+  params.Style |= WS_SYSMENU;
+}
+
+void TForm::BuildWindow() {
+  TWinControl::BuildWindow();
+  SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon));
+}
+
+void TForm::SetVisibleFlag(bool flag) {
+  if (FormState & fsCreating) {
+    if (flag)
+      FormState |= fsShowRequested;
+    else
+      FormState &= static_cast<uint8_t>(~fsShowRequested);
+    return;
+  }
+  TWinControl::SetVisibleFlag(flag);
+}
+
+void TForm::SetContainer(TWinControl* newParent) {
+  if (newParent == parent_ || newParent == this) return;
+  if (!parent_) DestroyWindowTree();  // a top-level window cannot become a child one
+  TWinControl::SetContainer(newParent);
+  if (!parent_) RefreshShowingFromTop();
+}
+
+// ---- showing and the modal loop ----
+
+void TForm::ShowingChanged() {
+  if (!showing_) {
+    // A form that stops showing leaves the screen; one being destroyed loses its window at once anyway.
+    if (!(ComponentState() & csDestroying)) ShowWindow(handle_, SW_HIDE);
+    return;
+  }
+  // Centred on the primary screen; C++ division truncates toward zero as wanted.
+  const int32_t x = (GetSystemMetrics(SM_CXSCREEN) - width_) / 2;
+  const int32_t y = (GetSystemMetrics(SM_CYSCREEN) - height_) / 2;
+  SetPlacement(x, y, width_, height_);
+  ShowWindow(handle_, SW_SHOWNORMAL);
+}
+
+void TForm::RunModal() {
+  if (!Application) throw Exception("RunModal needs the framework started");
+  HWND previousActive = GetActiveWindow();
+  const int32_t savedFocusCount = FocusCount;
+  SetVisibleFlag(true);
+  const HWND window = WindowHandle();
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SendMessageW(window, XM_ACTIVATE, 0, 0);
+  ModalResult = 0;
+  do {
+    if (!Application->PumpOneMessage()) WaitMessage();
+    if (Application->Terminated)
+      ModalResult = 2;
+    else if (ModalResult != 0 && !AskCanClose())
+      ModalResult = 0;
+  } while (ModalResult == 0);
+  SendMessageW(window, XM_DEACTIVATE, 0, 0);
+  if (GetActiveWindow() != window) previousActive = nullptr;
+  HideForm();
+  if (previousActive) SetActiveWindow(previousActive);
+  FocusCount = savedFocusCount;
+}
+
+void TForm::RequestClose() { ModalResult = 2; }
+
+bool TForm::AskCanClose() {
+  bool canClose = true;
+  if (OnCloseQuery.Assigned()) OnCloseQuery(this, canClose);
+  return canClose;
+}
+
+// ---- focus ----
+
+void TForm::SetActiveChild(TWinControl* control) {
+  if (control == activeControl_) return;
+  activeControl_ = control;
+  if (active_) FocusFormWindow();
+}
+
+void TForm::FocusChild(TWinControl* control) {
+  const bool wasActive = active_;
+  SetActiveChild(control);
+  if (!wasActive) TakeFocus();
+}
+
+void TForm::TakeFocus() {
+  if (!active_ && IsFocusable()) FocusFormWindow();
+}
+
+void TForm::FocusFormWindow() {
+  // A form on its way out must not get its window back.
+  if (ComponentState() & csDestroying) return;
+  TWinControl* target = activeControl_ ? activeControl_ : this;
+  if (HWND window = target->WindowHandle()) SetFocus(window);
+}
+
+bool TForm::MoveFocusTo(TWinControl* control) {
+  ++FocusCount;
+  activeControl_ = control == this ? nullptr : control;
+  LastFocusedControl = control;
+  if (control->ControlState & cstFocusing) return false;
+  control->ControlState |= cstFocusing;
+  // Cleared however the walk ends: a notice handler that moved the focus must not leave control locked.
+  struct Focusing {
+    TWinControl* control;
+    ~Focusing() { control->ControlState &= static_cast<uint8_t>(~cstFocusing); }
+  } focusing{control};
+  if (!focusedControl_) focusedControl_ = this;
+  if (control == focusedControl_) return true;
+  while (focusedControl_ != control && !IsParentOf(focusedControl_, control)) {
+    TWinControl* leaving = focusedControl_;
+    focusedControl_ = leaving->Parent() ? leaving->Parent() : this;
+    if (!SendFocusNotice(leaving->Handle(), XM_EXIT)) return false;
+    if (leaving == this) break;  // control is not below this form: nothing to enter
+  }
+  while (focusedControl_ != control) {
+    TWinControl* entering = ChildTowards(focusedControl_, control);
+    if (!entering) break;
+    focusedControl_ = entering;
+    if (!SendFocusNotice(entering->Handle(), XM_ENTER)) return false;
+  }
+  Deliver(XM_FOCUSCHANGED, 0, PointerParam(control));
+  return true;
+}
+
+void TForm::ForgetControl(TWinControl* control, bool removing) {
+  if (removing && focusedControl_ && (control == focusedControl_ || IsParentOf(control, focusedControl_)))
+    focusedControl_ = control->Parent();
+  if (activeControl_ && (control == activeControl_ || IsParentOf(control, activeControl_))) SetActiveChild(nullptr);
+}
+
+void TForm::CancelModeNotice(TControl* clicked) {
+  if (active_ && activeControl_) activeControl_->Deliver(XM_CANCELMODE, 0, PointerParam(clicked));
+}
+
+// ---- messages ----
+
+void TForm::HandleMessage(TMessage& message) {
+  if (message.Msg == WM_SETFOCUS && activeControl_ && activeControl_ != this) {
+    SetFocus(activeControl_->WindowHandle());
+    return;
+  }
+  TWinControl::HandleMessage(message);
+}
+
+void TForm::Activate(TMessage& message) {
+  // The low word is the activation state; the high word only says whether the window is minimized.
+  active_ = LOWORD(static_cast<uint32_t>(message.WParam)) != WA_INACTIVE;
+  if (!active_) return;
+  if (!activeControl_) SetActiveChild(NextInTabOrder(nullptr, true, true, false));
+  FocusFormWindow();
+}
+
+void TForm::DialogKey(TMessage& message) {
+  if (message.WParam == VK_TAB && !KeyIsDown(VK_MENU) && !KeyIsDown(VK_CONTROL)) {
+    FocusNextInTabOrder(activeControl_, !KeyIsDown(VK_SHIFT), true);
+    message.Result = 1;
+    return;
+  }
+  TWinControl::Dispatch(message);
+}
+
+void TForm::Dispatch(TMessage& message) {
+  switch (message.Msg) {
+    case WM_ACTIVATE:
+      Activate(message);
+      return;
+    case WM_CLOSE:
+      RequestClose();  // the close box only ends the modal loop, subject to AskCanClose
+      return;
+    case WM_QUERYENDSESSION:
+      message.Result = AskCanClose() ? 1 : 0;
+      return;
+    case WM_ENTERMENULOOP:
+      CancelModeNotice(nullptr);
+      TWinControl::Dispatch(message);
+      return;
+    case WM_COMMAND:
+      if (message.LParam != 0) TWinControl::Dispatch(message);  // menu and accelerator commands: none here
+      return;
+    case WM_DESTROY:
+      SendMessageW(handle_, WM_SETICON, ICON_BIG, 0);
+      TWinControl::Dispatch(message);
+      return;
+    case XM_COLORCHANGED:
+      TWinControl::Dispatch(message);
+      canvas_->Brush->SetToolColor(color_);
+      return;
+    case XM_DIALOGKEY:
+      DialogKey(message);
+      return;
+    case XM_KEYMENU:
+      message.Result = 0;
+      return;
+    case XM_SHOWINGCHANGED:
+      ShowingChanged();
+      return;
+    default:
+      TWinControl::Dispatch(message);
+      return;
+  }
+}

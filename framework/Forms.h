@@ -1,65 +1,15 @@
 // Application object and message loop: the hidden application window, the message pump, the routing of
-// window messages to objects (thunks), and the thread-window, keyboard and error-reporting helpers.
-// May call Classes, SysUtils and the platform (user32, kernel32, gdi32).
+// window messages to objects (thunks), and the thread-window, keyboard and error-reporting helpers; and the
+// form, the top-level window with its modal loop, focus walk and Tab navigation.
+// May call Classes, Controls, SysUtils, Graphics and the platform (user32, kernel32, gdi32).
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 
 #include "Classes.h"
+#include "Controls.h"
 #include "SysUtils.h"
-
-// ---- Message record ----
-
-// What every method-level window procedure receives. Result starts at 0 and is what the platform window
-// procedure returns. Every platform value is 32 bits wide on this target.
-struct TMessage {
-  uint32_t Msg;
-  int32_t WParam;
-  int32_t LParam;
-  int32_t Result;
-};
-static_assert(sizeof(TMessage) == 16, "message record layout");
-
-// Internal notifications of the framework (0xB000 up) and reflected platform messages (platform number
-// plus XN_BASE). Both travel through the window procedures like platform messages.
-enum : uint32_t {
-  XM_ACTIVATE = 0xB000,
-  XM_DEACTIVATE = 0xB001,
-  XM_CANCELMODE = 0xB004,
-  XM_DIALOGKEY = 0xB005,
-  XM_DIALOGCHAR = 0xB006,
-  XM_FOCUSCHANGED = 0xB007,
-  XM_PARENTFONTCHANGED = 0xB008,
-  XM_PARENTCOLORCHANGED = 0xB009,
-  XM_HITTEST = 0xB00A,
-  XM_VISIBLECHANGED = 0xB00B,
-  XM_ENABLEDCHANGED = 0xB00C,
-  XM_COLORCHANGED = 0xB00D,
-  XM_FONTCHANGED = 0xB00E,
-  XM_TEXTCHANGED = 0xB012,
-  XM_MOUSEENTER = 0xB013,
-  XM_MOUSELEAVE = 0xB014,
-  XM_KEYMENU = 0xB017,
-  XM_SHOWINGCHANGED = 0xB019,
-  XM_ENTER = 0xB01A,  // on the application window: relay the focus to a focusable window
-  XM_EXIT = 0xB01B,
-  XM_WANTSPECIALKEY = 0xB01E,
-  XM_CONTROLLISTCHANGE = 0xB02C,
-  XM_CHILDKEY = 0xB02E,
-  XM_INVALIDATE = 0xB034,
-  XM_CHANGED = 0xB037,
-
-  XN_BASE = 0xBC00,
-  XN_KEYDOWN = XN_BASE + WM_KEYDOWN,        // 0xBD00
-  XN_KEYUP = XN_BASE + WM_KEYUP,            // 0xBD01
-  XN_CHAR = XN_BASE + WM_CHAR,              // 0xBD02
-  XN_SYSKEYDOWN = XN_BASE + WM_SYSKEYDOWN,  // 0xBD04
-  XN_SYSCHAR = XN_BASE + WM_SYSCHAR,        // 0xBD06
-  XN_COMMAND = XN_BASE + WM_COMMAND,        // 0xBD11
-  XN_CTLCOLORMSGBOX = XN_BASE + WM_CTLCOLORMSGBOX,  // 0xBD32
-  XN_CTLCOLORSTATIC = XN_BASE + WM_CTLCOLORSTATIC,  // 0xBD38
-};
 
 // ---- Window-procedure routing ----
 //
@@ -208,3 +158,83 @@ extern TList* CanvasList;
 // reverse.
 void StartFramework();
 void StopFramework();
+
+// ---- Forms ----
+
+// Given to every form window; set at start-up.
+extern HICON ProgramIcon;
+// The control the last focus walk went to; cleared when that control is destroyed.
+extern TWinControl* LastFocusedControl;
+
+// Form state.
+enum : uint8_t {
+  fsCreating = 0x01,       // the constructor is reading the form's resources
+  fsShowRequested = 0x02,  // made visible while creating: shown once the resources are read
+};
+
+// The top-level window. A class derived from TForm reads the form resources of its class chain when it is
+// created (TForm itself reads none), with the layout scaled to the screen's text height; it stays hidden
+// until RunModal shows it.
+class TForm : public TWinControl {
+  DESCRIBE_CLASS(TForm, TWinControl);  // publishes ClientHeight, ClientWidth, OnCloseQuery
+
+  // Shows the form and pumps messages until the modal result is non-zero and the close query allows it
+  // (or a quit message arrives: 2); then hides it. The result stays in ModalResult.
+  void RunModal();
+  // Modal result 2.
+  void RequestClose();
+  // True unless OnCloseQuery says no.
+  bool AskCanClose();
+  void HideForm() { SetVisibleFlag(false); }
+  void SetActiveChild(TWinControl* control);
+  void FocusChild(TWinControl* control);
+  void FocusFormWindow();
+  // The focus walk, from WM_SETFOCUS of a windowed control of this form: exit notices up to the common
+  // parent, enter notices down to control. False when control may not take the focus now.
+  bool MoveFocusTo(TWinControl* control);
+  // A control removed, destroyed, hidden or disabled is no longer the active control; one removed or
+  // destroyed is no longer the focused one either.
+  void ForgetControl(TWinControl* control, bool removing);
+  void CancelModeNotice(TControl* clicked);
+  // While the resource is read, the size is kept until the layout is scaled.
+  void SetClientWidth(int32_t value);
+  void SetClientHeight(int32_t value);
+  TControlCanvas* FormCanvas() const { return canvas_; }
+
+  void SetVisibleFlag(bool flag) override;
+  void TakeFocus() override;
+  void SetContainer(TWinControl* newParent) override;
+  void Rescale(int32_t m, int32_t d) override;
+  void ReadContents(TReader* reader) override;
+  void FillCreateParams(TCreateParams& params) override;
+  void BuildWindow() override;
+  void HandleMessage(TMessage& message) override;
+
+  TWinControl* ActiveControl() const { return activeControl_; }
+  TWinControl* FocusedControl() const { return focusedControl_; }
+  bool Active() const { return active_; }
+
+  uint8_t FormState = 0;
+  int32_t ModalResult = 0;
+  TCloseQueryEvent OnCloseQuery;
+
+ protected:
+  explicit TForm(TComponent* owner);
+  ~TForm() override;
+  void AfterConstruction() override;
+  void BeforeDestruction() override;
+  void Dispatch(TMessage& message) override;
+
+ private:
+  void Activate(TMessage& message);
+  void DialogKey(TMessage& message);
+  void ShowingChanged();
+
+  TWinControl* activeControl_ = nullptr;
+  TWinControl* focusedControl_ = nullptr;
+  bool active_ = false;
+  TControlCanvas* canvas_ = nullptr;  // owned; measures text
+  int32_t pendingClientWidth_ = 0;
+  int32_t pendingClientHeight_ = 0;
+  int32_t textHeight_ = 13;  // the height of "0" the layout was designed for
+};
