@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -25,7 +26,16 @@ void TPersistent::CopyFrom(TPersistent* source) {
 
 TList::~TList() { Clear(); }
 
+namespace {
+// A slot count as bytes, refused when it cannot be allocated: on a 32-bit system n * 4 wraps past 2^30 slots.
+size_t SlotBytes(int64_t n) {
+  if (n < 0 || static_cast<uint64_t>(n) > SIZE_MAX / sizeof(void*)) throw EOutOfMemory();
+  return static_cast<size_t>(n) * sizeof(void*);
+}
+}  // namespace
+
 void TList::Grow(int32_t n) {
+  if (n < 0) throw EOutOfMemory();
   if (n == 0) {
     if (capacity_ > 2) std::free(items_);
     items_ = inline_;
@@ -39,7 +49,7 @@ void TList::Grow(int32_t n) {
     return;
   }
   if (capacity_ <= 2) {
-    auto* block = static_cast<void**>(std::malloc(static_cast<size_t>(n) * sizeof(void*)));
+    auto* block = static_cast<void**>(std::malloc(SlotBytes(n)));
     if (!block) throw EOutOfMemory();
     std::memcpy(block, inline_, static_cast<size_t>(capacity_) * sizeof(void*));
     items_ = block;
@@ -47,14 +57,16 @@ void TList::Grow(int32_t n) {
     return;
   }
   const int32_t delta = capacity_ >= 64 ? capacity_ / 4 : capacity_ >= 8 ? 16 : 4;
-  const int32_t newCap = std::max(n, capacity_ + delta);
-  auto* block = static_cast<void**>(std::realloc(items_, static_cast<size_t>(newCap) * sizeof(void*)));
+  const int32_t newCap = static_cast<int32_t>(
+      std::max<int64_t>(n, std::min<int64_t>(int64_t{capacity_} + delta, INT32_MAX)));
+  auto* block = static_cast<void**>(std::realloc(items_, SlotBytes(newCap)));
   if (!block) throw EOutOfMemory();
   items_ = block;
   capacity_ = newCap;
 }
 
 void TList::SetItemCount(int32_t n) {
+  if (n < 0) throw EOutOfMemory();
   if (capacity_ < n) Grow(n);
   count_ = n;
 }
@@ -188,9 +200,10 @@ void TStrings::ReadLinesFrom(TStream* stream) {
     TStrings* s;
     ~Finish() { s->FinishUpdate(); }
   } finish{this};
-  const int32_t size = stream->GetLength() - stream->GetPos();
-  AnsiString text(static_cast<size_t>(std::max(size, 0)), '\0');
-  if (size > 0) stream->ReadExact(&text[0], size);
+  const int64_t size = int64_t{stream->GetLength()} - stream->GetPos();
+  if (size > 0 && static_cast<uint64_t>(size) >= SIZE_MAX / 2) throw EOutOfMemory();
+  AnsiString text(static_cast<size_t>(std::max<int64_t>(size, 0)), '\0');
+  if (size > 0) stream->ReadExact(&text[0], static_cast<int32_t>(size));
   // A file is split whole: a stray NUL in a log must not drop the lines after it.
   SplitIntoLines(text.data(), text.size());
 }
@@ -278,7 +291,12 @@ void TStringList::DeleteLine(int32_t index) {
 void TStringList::Swap(int32_t a, int32_t b) { std::swap(entries_[a], entries_[b]); }
 
 int32_t TStringList::IndexOfLine(const AnsiString& text) const {
-  if (!sorted_) return TStrings::IndexOfLine(text);
+  if (!sorted_) {
+    // The entries in place: a copy of every line made each search of a long log cost twice as much.
+    for (int32_t i = 0; i < count_; ++i)
+      if (CompareLines(entries_[i].text, text) == 0) return i;
+    return -1;
+  }
   int32_t index = 0;
   return FindSorted(text, index) ? index : -1;
 }

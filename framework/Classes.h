@@ -129,6 +129,8 @@ class TStrings : public TPersistent {
 
 // Locale-aware, case-insensitive comparison used by every string-list search and the sort: <0, 0, >0.
 int CompareLines(const AnsiString& a, const AnsiString& b);
+// Equal for two lines exactly when CompareLines finds them equal: for looking lines up among many at once.
+AnsiString LineKey(const AnsiString& line);
 
 class TStringList : public TStrings {
   DESCRIBE_CLASS(TStringList, TStrings);

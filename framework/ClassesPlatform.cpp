@@ -8,6 +8,16 @@ int CompareLines(const AnsiString& a, const AnsiString& b) {
   return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, a.c_str(), -1, b.c_str(), -1) - 2;
 }
 
+AnsiString LineKey(const AnsiString& line) {
+  // The platform's sort key with the comparison's own flags: keys compare as the lines do.
+  const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE | SORT_STRINGSORT;
+  const int n = LCMapStringA(LOCALE_USER_DEFAULT, flags, line.c_str(), -1, nullptr, 0);
+  if (n <= 0) return line;
+  AnsiString key(static_cast<size_t>(n), '\0');
+  LCMapStringA(LOCALE_USER_DEFAULT, flags, line.c_str(), -1, reinterpret_cast<char*>(&key[0]), n);
+  return key;
+}
+
 // ---- THandleStream / TFileStream ----
 
 // A negative count would reach the platform as a count near 4 GiB.

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "../framework/WinHandles.h"
 #include "../setup/Languages.h"
 #include "InstUtils.h"
 #include "PayloadArchive.h"
@@ -24,19 +25,18 @@ void SetPublicFolder() {
 // One attempt at writing the entry; true when all its bytes went out.
 bool WriteEntry(const TAttachedFile* entry, const WideString& target) {
   MakeFolderChain(FolderPartOf(target));
-  const HANDLE file =
-      CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const TKernelHandle file(
+      CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   static const uint8_t kNoData = 0;
   const void* data = entry->Data ? entry->Data : &kNoData;
   DWORD written = 0;
   // A short write counts as a failure: the file on disk would not be the entry.
-  const bool ok = WriteFile(file, data, entry->Size, &written, nullptr) && written == entry->Size;
+  const bool ok = WriteFile(file.Get(), data, entry->Size, &written, nullptr) && written == entry->Size;
   if (ok) {
-    SetFileStamp(file, entry->Time);
+    SetFileStamp(file.Get(), entry->Time);
     LogLine(FileCopyPrefix + WideToUtf8(target));
   }
-  CloseHandle(file);
   return ok;
 }
 

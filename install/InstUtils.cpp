@@ -1,12 +1,15 @@
 // File-system and shell services of the installer.
 #include "InstUtils.h"
 
+#include "../framework/WinHandles.h"
+
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
 #include <cmath>
+#include <unordered_set>
 #include <cwchar>
 #include <vector>
 
@@ -22,54 +25,6 @@ const char* const FileCopyPrefix = "File Copy: ";
 
 namespace {
 
-// Closes a file or search handle on every way out.
-class THandleGuard {
- public:
-  explicit THandleGuard(HANDLE h) : h_(h) {}
-  THandleGuard(const THandleGuard&) = delete;
-  THandleGuard& operator=(const THandleGuard&) = delete;
-  ~THandleGuard() {
-    if (Valid()) CloseHandle(h_);
-  }
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE Get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
-
-class TFindGuard {
- public:
-  explicit TFindGuard(HANDLE h) : h_(h) {}
-  TFindGuard(const TFindGuard&) = delete;
-  TFindGuard& operator=(const TFindGuard&) = delete;
-  ~TFindGuard() {
-    if (Valid()) FindClose(h_);
-  }
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
-
-// Releases a COM interface on every way out.
-template <class T>
-class TComPtr {
- public:
-  TComPtr() = default;
-  TComPtr(const TComPtr&) = delete;
-  TComPtr& operator=(const TComPtr&) = delete;
-  ~TComPtr() {
-    if (p_) p_->Release();
-  }
-  T** Out() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
-
 WideString UpperCase(const WideString& s) {
   if (s.empty()) return s;
   const LCID lcid = GetUserDefaultLCID();
@@ -84,7 +39,7 @@ WideString UpperCase(const WideString& s) {
 
 bool FindEntry(const WideString& path, WIN32_FIND_DATAW& data) {
   if (path.empty()) return false;
-  TFindGuard find(FindFirstFileW(path.c_str(), &data));
+  TFindHandle find(FindFirstFileW(path.c_str(), &data));
   return find.Valid();
 }
 
@@ -234,7 +189,7 @@ void MakeFolderChain(const WideString& path) {
 }
 
 void SaveBytesToFile(const WideString& path, const AnsiString& bytes) {
-  THandleGuard file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  TKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid() || bytes.empty()) return;
   DWORD written = 0;
@@ -298,10 +253,34 @@ bool BrowseForFolder(WideString& path, HWND owner) {
 
 // ---- install log ----
 
+namespace {
+// The keys of LogList's lines: an old log of many lines is read once per installation, not once per line
+// added. Rebuilt when the list is not the one indexed or changed behind LogLine's back.
+struct TLogIndex {
+  const TStringList* List = nullptr;
+  int32_t Count = -1;
+  AnsiString Last;
+  std::unordered_set<AnsiString> Keys;
+};
+TLogIndex LogIndex;
+
+bool LogIndexCurrent() {
+  const int32_t count = LogList->LineCount();
+  return LogIndex.List == LogList && LogIndex.Count == count &&
+         (count == 0 || LogList->GetLine(count - 1) == LogIndex.Last);
+}
+}  // namespace
+
 void LogLine(const AnsiString& line) {
   if (LogSuspendCount != 0 || !LogList) return;
-  if (LogList->IndexOfLine(line) >= 0) return;
-  LogList->AddLine(line);
+  if (!LogIndexCurrent()) {
+    LogIndex.Keys.clear();
+    for (int32_t i = 0; i < LogList->LineCount(); ++i) LogIndex.Keys.insert(LineKey(LogList->GetLine(i)));
+    LogIndex.List = LogList;
+  }
+  if (LogIndex.Keys.insert(LineKey(line)).second) LogList->AddLine(line);
+  LogIndex.Count = LogList->LineCount();
+  LogIndex.Last = LogIndex.Count > 0 ? LogList->GetLine(LogIndex.Count - 1) : AnsiString();
 }
 
 void SuspendLog() { ++LogSuspendCount; }

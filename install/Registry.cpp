@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "../framework/WinHandles.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -12,26 +14,6 @@ namespace {
 
 // Full access and no view flag: a 32-bit process lands in the 32-bit view.
 constexpr REGSAM RegistryAccess = KEY_ALL_ACCESS;  // 0xF003F
-
-// Closes a key taken inside one function, on every way out.
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  ~ScopedKey() {
-    if (handle_) RegCloseKey(handle_);
-  }
-  HKEY* Out() { return &handle_; }
-  HKEY Release() {
-    HKEY h = handle_;
-    handle_ = nullptr;
-    return h;
-  }
-
- private:
-  HKEY handle_ = nullptr;
-};
 
 // The path rule: a leading backslash makes the path absolute (to the root) and is dropped.
 struct ResolvedPath {
@@ -74,7 +56,7 @@ void TRegistry::CloseCurrentKey() {
 
 void TRegistry::OpenOrCreateKey(const AnsiString& path) {
   const ResolvedPath where = Resolve(path, openHandle_, rootHandle_);
-  ScopedKey created;
+  TRegKey created;
   // The disposition (created or already there) is of no interest.
   const LONG status = RegCreateKeyExA(where.Base, where.SubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                       RegistryAccess, nullptr, created.Out(), nullptr);
@@ -91,7 +73,7 @@ void TRegistry::OpenOrCreateKey(const AnsiString& path) {
 
 bool TRegistry::HasKey(const AnsiString& path) const {
   const ResolvedPath where = Resolve(path, openHandle_, rootHandle_);
-  ScopedKey key;
+  TRegKey key;
   return RegOpenKeyExA(where.Base, where.SubKey, 0, RegistryAccess, key.Out()) == ERROR_SUCCESS;
 }
 

@@ -7,7 +7,7 @@ bash scripts/build.sh
 # Every fuzz target a few seconds on its seeds, so that they keep building and the seeds stay harmless.
 bash scripts/fuzz.sh 5
 export WINEPREFIX="$top/build/unitprefix"
-export QV_TEST_TIMEOUT=300
+export QV_TEST_TIMEOUT=600
 # One display and one Wine server for the whole run.
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   WINEDEBUG=-all wineserver -p 60 || true

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 
 #include "install/InstUtils.h"
 #include "install/Registry.h"
@@ -290,11 +291,13 @@ void MergeUpdateLog(TStringList& lines, const TStringList& publicFiles, const An
   // One pass, so that a long log merges in time linear in its size. Files installed again leave their old
   // group; blank lines go too. Of two adjacent stamps the earlier goes: its group lost all its files, and the
   // files that follow stay under the stamp of the installation that wrote them.
+  std::unordered_set<AnsiString> installed;
+  for (int32_t i = 0; i < publicFiles.LineCount(); ++i) installed.insert(LineKey(publicFiles.GetLine(i)));
   std::vector<AnsiString> kept;
   kept.reserve(static_cast<size_t>(lines.LineCount()));
   for (int32_t i = 0; i < lines.LineCount(); ++i) {
     AnsiString line = lines.GetLine(i);
-    if (line.empty() || publicFiles.IndexOfLine(line) >= 0) continue;
+    if (line.empty() || installed.count(LineKey(line)) != 0) continue;
     if (IsStampLine(line) && !kept.empty() && IsStampLine(kept.back()))
       kept.back() = std::move(line);
     else

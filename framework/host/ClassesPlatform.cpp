@@ -14,6 +14,13 @@ int CompareLines(const AnsiString& a, const AnsiString& b) {
   return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
+AnsiString LineKey(const AnsiString& line) {
+  AnsiString key = line.c_str();
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
 namespace {
 int Fd(THandleValue handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
 

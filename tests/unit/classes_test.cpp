@@ -24,6 +24,16 @@ TEST(List, GrowthSequenceKeepsTwoItemsInline) {
   EXPECT_EQ(list.Capacity(), 0);
 }
 
+TEST(List, ACountWhoseBytesWouldWrapIsRefusedAndTheListKept) {
+  TList list;
+  for (intptr_t i = 1; i <= 3; ++i) list.Append(reinterpret_cast<void*>(i));
+  // 2^30 + 1 slots are 4 GB + 4 bytes: on a 32-bit system the byte count wraps to 4.
+  EXPECT_THROW(list.SetItemCount((int32_t{1} << 30) + 1), EOutOfMemory);
+  EXPECT_THROW(list.SetItemCount(-1), EOutOfMemory);
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.ItemAt(2), reinterpret_cast<void*>(3));
+}
+
 TEST(List, SearchesFromTheEndAndRemovesTheLastOccurrence) {
   TList list;
   int a, b;
@@ -78,6 +88,19 @@ TEST(StringList, SearchIsCaseInsensitive) {
   EXPECT_EQ(s.IndexOfLine("hello"), 0);
   EXPECT_EQ(s.IndexOfLine("WORLD"), 1);
   EXPECT_EQ(s.IndexOfLine("nope"), -1);
+}
+
+TEST(StringList, LineKeysAreEqualExactlyWhenTheLinesCompareEqual) {
+  // Case pairs, accented letters in both cases, symbols the word sort would ignore, control characters,
+  // a NUL inside, and long paths differing in one place.
+  const std::string path(200, 'p');
+  const std::vector<AnsiString> lines = {
+      "File Copy: C:\\A\\b.txt", "file copy: c:\\a\\B.TXT", "File Copy: C:\\A\\b.txt ", "co-op", "coop",
+      "it's", "its", "\xc9t\xe9", "\xe9t\xe9", "ete", "a\x01" "b", "ab", "a\tb", std::string("x\0y", 3), "x",
+      "", " ", path + "1", path + "2", "C:\\ProgramData\\Q\\T.rtf\t!", "C:\\PROGRAMDATA\\q\\t.RTF\t!"};
+  for (const AnsiString& a : lines)
+    for (const AnsiString& b : lines)
+      EXPECT_EQ(LineKey(a) == LineKey(b), CompareLines(a, b) == 0) << "[" << a << "] [" << b << "]";
 }
 
 TEST(StringList, SortedInsertionKeepsEqualsTogether) {

@@ -433,21 +433,27 @@ class TPickerDriver {
     return text;
   }
   void Run() {
+    // Generous waits: on a loaded machine the picker can take many seconds to show, and a driver that gave
+    // up would leave the modal picker open for ever.
     HWND dialog = nullptr;
-    for (int i = 0; i < 50 && !stop_; ++i) {
-      dialog = nullptr;
+    for (int i = 0; i < 1200 && !stop_ && !dialog; ++i) {
       EnumThreadWindows(thread_, &Find, reinterpret_cast<LPARAM>(&dialog));
-      if (dialog && (selection_.empty() || SelectedItem(dialog) == selection_)) {
-        selectionSeen_ = true;
-        break;
-      }
-      Sleep(100);
+      if (!dialog) Sleep(100);
     }
-    // Pressed even when the selection never came, so that the test fails instead of hanging.
-    if (dialog) {
-      Sleep(200);
+    if (!dialog) return;
+    for (int i = 0; i < 100 && !selectionSeen_; ++i) {
+      if (selection_.empty() || SelectedItem(dialog) == selection_)
+        selectionSeen_ = true;
+      else
+        Sleep(100);
+    }
+    // Pressed even when the selection never came, so that the test fails instead of hanging; again while
+    // the picker is still there, in case it was not ready for the first press.
+    Sleep(200);
+    for (int i = 0; i < 100 && IsWindow(dialog); ++i) {
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
       pressed_ = true;
+      Sleep(300);
     }
   }
   DWORD thread_;
