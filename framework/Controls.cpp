@@ -13,11 +13,10 @@
 
 namespace {
 
-// ---- Theme and bitmap services, reached through these three ----
+// ---- Theme services, reached through these two ----
 
 bool ThemedBackgrounds() { return false; }
 void DrawParentBackground(HWND, HDC) {}
-void ReleaseBitmapContexts() {}
 
 // 0x200 (WM_MOUSEMOVE) to 0x20A (WM_MOUSEWHEEL): the mouse messages the controls route and convert.
 constexpr uint32_t kFirstMouseMessage = 0x200;
@@ -928,7 +927,7 @@ void TWinControl::WindowEntry(TMessage& message) {
   // A device context never outlives the message during which it was taken.
   try {
     DropAllContexts();
-    ReleaseBitmapContexts();
+    FreeAllBitmapContexts();
   } catch (...) {
     if (Application) Application->ReportException();
   }

@@ -427,7 +427,7 @@ TEST_F(Controls, AnOpaqueSiblingBeneathSparesTheErasing) {
   }
 }
 
-TEST_F(Controls, AtMostFourControlContextsAndNoneAfterAMessage) {
+TEST_F(Controls, AtMostFourControlContextsAndNoContextsAfterAMessage) {
   std::vector<TSwatch*> swatches;
   for (int i = 0; i < 6; ++i) {
     swatches.push_back(Make<TSwatch>(form, i * 20, 0, 15, 15));
@@ -436,8 +436,13 @@ TEST_F(Controls, AtMostFourControlContextsAndNoneAfterAMessage) {
     EXPECT_NE(nullptr, swatches.back()->Canvas()->Handle);
   }
   EXPECT_EQ(nullptr, swatches.front()->Canvas()->Handle) << "the oldest went first";
+  TBitmap bitmap;
+  bitmap.SetDimensions(4, 4);
+  bitmap.Canvas()->FillRectangle(RECT{0, 0, 4, 4});
+  EXPECT_EQ(1, BitmapCanvasList->Count());
   SendMessageW(form->Handle(), WM_NULL, 0, 0);
   EXPECT_EQ(0, CanvasList->Count());
+  EXPECT_EQ(0, BitmapCanvasList->Count()) << "bitmaps give their memory contexts back too";
 }
 
 }  // namespace
