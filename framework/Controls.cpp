@@ -44,7 +44,6 @@ AnsiString Describe(const TComponent* c) {
   return c->Name().empty() ? c->ClassName() : c->Name() + " (" + c->ClassName() + ")";
 }
 
-
 void HandleMessageEntry(void* object, TMessage& message) { static_cast<TControl*>(object)->HandleMessage(message); }
 
 // A paint message's context, lent to a canvas while the control paints; the canvas holds none afterwards.
@@ -117,6 +116,8 @@ void DropAllContexts() {
     if (i < CanvasList->Count()) static_cast<TControlCanvas*>(CanvasList->ItemAt(i))->DropContext();
   }
 }
+
+// ---- Components ----
 
 void MarkTreeDestroying(TComponent* component) {
   component->IncludeState(csDestroying);
@@ -767,8 +768,8 @@ HWND TWinControl::MakeWindow(TCreateParams& params) {
   CancelWindowBinding();
   // Going on with a null handle would only fail later and further away.
   if (!window) {
-    throw Exception("The window of " + Describe(this) + " cannot be created (error " +
-                    std::to_string(GetLastError()) + ")");
+    throw Exception("The window of " + Describe(this) + " cannot be created (error " + std::to_string(GetLastError()) +
+                    ")");
   }
   return window;
 }
@@ -818,7 +819,8 @@ void TWinControl::TearDownWindow() {
 void TWinControl::DestroyWindowTree() {
   if (!handle_) return;
   if (windowed_) {
-    for (int32_t i = 0; i < windowed_->Count(); ++i) static_cast<TWinControl*>(windowed_->ItemAt(i))->DestroyWindowTree();
+    for (int32_t i = 0; i < windowed_->Count(); ++i)
+      static_cast<TWinControl*>(windowed_->ItemAt(i))->DestroyWindowTree();
   }
   TearDownWindow();
 }
@@ -827,7 +829,8 @@ void TWinControl::ReadBackBounds() {
   if (!handle_) return;
   RECT r{};
   GetWindowRect(handle_, &r);
-  if (GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD) MapWindowPoints(nullptr, GetParent(handle_), reinterpret_cast<POINT*>(&r), 2);
+  if (GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD)
+    MapWindowPoints(nullptr, GetParent(handle_), reinterpret_cast<POINT*>(&r), 2);
   left_ = r.left;
   top_ = r.top;
   width_ = r.right - r.left;
@@ -1017,9 +1020,8 @@ void TWinControl::DefaultHandler(TMessage& message) {
     // The colour request belongs to the control whose window asks; a foreign window gets the default.
     const HWND child = reinterpret_cast<HWND>(static_cast<intptr_t>(message.LParam));
     if (ControlFromWindow(child)) {
-      message.Result = static_cast<int32_t>(SendMessageW(child, message.Msg + XN_BASE,
-                                                         static_cast<WPARAM>(message.WParam),
-                                                         static_cast<LPARAM>(message.LParam)));
+      message.Result = static_cast<int32_t>(SendMessageW(
+          child, message.Msg + XN_BASE, static_cast<WPARAM>(message.WParam), static_cast<LPARAM>(message.LParam)));
       return;
     }
   } else if (message.Msg >= XN_CTLCOLORMSGBOX && message.Msg <= XN_CTLCOLORSTATIC) {
@@ -1029,9 +1031,8 @@ void TWinControl::DefaultHandler(TMessage& message) {
     message.Result = PointerParam(brush_->FetchHandle());
     return;
   }
-  message.Result = static_cast<int32_t>(CallWindowProcW(defaultWndProc_, handle_, message.Msg,
-                                                        static_cast<WPARAM>(message.WParam),
-                                                        static_cast<LPARAM>(message.LParam)));
+  message.Result = static_cast<int32_t>(CallWindowProcW(
+      defaultWndProc_, handle_, message.Msg, static_cast<WPARAM>(message.WParam), static_cast<LPARAM>(message.LParam)));
 }
 
 // ---- painting ----
@@ -1056,7 +1057,8 @@ void TWinControl::PaintAll(TMessage& message) {
     for (int32_t i = 0; i < winless_->Count(); ++i) {
       const auto* child = static_cast<const TControl*>(winless_->ItemAt(i));
       if (!child->visible_ || !(child->ControlStyle & ctlOpaque)) continue;
-      region = ExcludeClipRect(dc, child->left_, child->top_, child->left_ + child->width_, child->top_ + child->height_);
+      region =
+          ExcludeClipRect(dc, child->left_, child->top_, child->left_ + child->width_, child->top_ + child->height_);
       if (region == NULLREGION) break;
     }
     if (region != NULLREGION) PaintOwnWindow(dc);
@@ -1161,8 +1163,7 @@ void TWinControl::KeyDown(TMessage& message, bool system) {
   if (Deliver(XM_CHILDKEY, key, PointerParam(this)) != 0) return;
   TForm* form = OwningForm(this);
   if (system) {
-    if (!form || TControl::DeliverTo(form, XM_DIALOGKEY, key, keyData) == 0)
-      message.Result = 0;
+    if (!form || TControl::DeliverTo(form, XM_DIALOGKEY, key, keyData) == 0) message.Result = 0;
     return;
   }
   int32_t mask = 0;
@@ -1242,9 +1243,9 @@ void TWinControl::Dispatch(TMessage& message) {
       Invalidate(message);
       return;
     case XM_SHOWINGCHANGED:
-      SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
-                   (showing_ ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE |
-                       SWP_NOSIZE);
+      SetWindowPos(
+          handle_, nullptr, 0, 0, 0, 0,
+          (showing_ ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
       return;
     case XM_VISIBLECHANGED:
       ChangedVisibility(message);
@@ -1306,8 +1307,7 @@ void TWinControl::Dispatch(TMessage& message) {
     }
     case XN_SYSCHAR:
       if (message.WParam != L' ')
-        message.Result = TControl::DeliverTo(OwningForm(this), XM_DIALOGCHAR,
-                                             message.WParam, message.LParam);
+        message.Result = TControl::DeliverTo(OwningForm(this), XM_DIALOGCHAR, message.WParam, message.LParam);
       return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -1317,9 +1317,7 @@ void TWinControl::Dispatch(TMessage& message) {
     case WM_SYSCOMMAND: {
       const int32_t character = message.LParam;
       if ((message.WParam & 0xFFF0) == SC_KEYMENU && character != L' ' && character != L'-' && !GetCapture()) {
-        if (TControl::DeliverTo(OwningForm(this), XM_KEYMENU, message.WParam,
-                                message.LParam) != 0)
-          return;
+        if (TControl::DeliverTo(OwningForm(this), XM_KEYMENU, message.WParam, message.LParam) != 0) return;
       }
       TControl::Dispatch(message);
       return;

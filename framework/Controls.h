@@ -53,12 +53,12 @@ enum : uint32_t {
   XM_CHANGED = 0xB037,
 
   XN_BASE = 0xBC00,
-  XN_KEYDOWN = XN_BASE + WM_KEYDOWN,        // 0xBD00
-  XN_KEYUP = XN_BASE + WM_KEYUP,            // 0xBD01
-  XN_CHAR = XN_BASE + WM_CHAR,              // 0xBD02
-  XN_SYSKEYDOWN = XN_BASE + WM_SYSKEYDOWN,  // 0xBD04
-  XN_SYSCHAR = XN_BASE + WM_SYSCHAR,        // 0xBD06
-  XN_COMMAND = XN_BASE + WM_COMMAND,        // 0xBD11
+  XN_KEYDOWN = XN_BASE + WM_KEYDOWN,                // 0xBD00
+  XN_KEYUP = XN_BASE + WM_KEYUP,                    // 0xBD01
+  XN_CHAR = XN_BASE + WM_CHAR,                      // 0xBD02
+  XN_SYSKEYDOWN = XN_BASE + WM_SYSKEYDOWN,          // 0xBD04
+  XN_SYSCHAR = XN_BASE + WM_SYSCHAR,                // 0xBD06
+  XN_COMMAND = XN_BASE + WM_COMMAND,                // 0xBD11
   XN_CTLCOLORMSGBOX = XN_BASE + WM_CTLCOLORMSGBOX,  // 0xBD32
   XN_CTLCOLORSTATIC = XN_BASE + WM_CTLCOLORSTATIC,  // 0xBD38
 };
@@ -74,8 +74,7 @@ inline POINT ParamPoint(int32_t value) {
   return POINT{static_cast<int16_t>(value & 0xFFFF), static_cast<int16_t>(static_cast<uint32_t>(value) >> 16)};
 }
 inline int32_t PointParam(POINT p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(p.y)) << 16 |
-                              static_cast<uint16_t>(p.x));
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(p.y)) << 16 | static_cast<uint16_t>(p.x));
 }
 
 class TControl;
@@ -218,11 +217,11 @@ class TControl : public TComponent {
   TColor Color() const { return color_; }
   TFont* Font() const { return font_; }
 
-  TWindowMethod WindowProc;           // (HandleMessage, this) from construction on
-  uint16_t ControlStyle = 0x002E;     // ctlCaptureMouse | ctlClicks | ctlDoubleClicks
+  TWindowMethod WindowProc;        // (HandleMessage, this) from construction on
+  uint16_t ControlStyle = 0x002E;  // ctlCaptureMouse | ctlClicks | ctlDoubleClicks
   uint8_t ControlState = 0;
   uint8_t ScalingFlags = 0;
-  AnsiString Text;                    // the caption while the control has no window of its own
+  AnsiString Text;  // the caption while the control has no window of its own
   TNotifyEvent OnClick;
 
  protected:
@@ -366,10 +365,10 @@ class TWinControl : public TControl {
 
   void* windowProcInstance_ = nullptr;  // thunk entry to WindowEntry
   WNDPROC defaultWndProc_ = nullptr;
-  TList* winless_ = nullptr;            // window-less children, painting order
-  TList* windowed_ = nullptr;           // windowed children, z-order bottom first
+  TList* winless_ = nullptr;   // window-less children, painting order
+  TList* windowed_ = nullptr;  // windowed children, z-order bottom first
   TList* tabList_ = nullptr;
-  TBrush* brush_ = nullptr;             // owned; in the control's colour
+  TBrush* brush_ = nullptr;  // owned; in the control's colour
   HWND handle_ = nullptr;
   bool showing_ = false;
 

@@ -174,10 +174,18 @@ TEST_P(ClickRules, AClickNeedsDownAndUpInsideTheSameControl) {
   for (const auto& [step, p] : c.steps) {
     const LPARAM at = MAKELPARAM(p.x + offset.x, p.y + offset.y);
     switch (step) {
-      case Down: SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at); break;
-      case Up: SendMessageW(window, WM_LBUTTONUP, 0, at); break;
-      case DoubleClick: SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at); break;
-      case CancelMode: SendMessageW(window, WM_CANCELMODE, 0, 0); break;
+      case Down:
+        SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        break;
+      case Up:
+        SendMessageW(window, WM_LBUTTONUP, 0, at);
+        break;
+      case DoubleClick:
+        SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        break;
+      case CancelMode:
+        SendMessageW(window, WM_CANCELMODE, 0, 0);
+        break;
     }
   }
   EXPECT_EQ(c.clicks, counter.clicks);
@@ -238,7 +246,7 @@ TEST_F(Controls, RescaleScalesTheFarEdgesAndHonoursFixedSizes) {
     control->Rescale(c.m, c.d);
     const RECT got = control->GetPlacementRect();
     EXPECT_TRUE(EqualRect(&got, &c.expected)) << c.style << " " << c.m << "/" << c.d << ": " << got.left << ","
-                                               << got.top << "," << got.right << "," << got.bottom;
+                                              << got.top << "," << got.right << "," << got.bottom;
     EXPECT_EQ(0, control->ScalingFlags);
   }
 }
@@ -363,7 +371,8 @@ TEST_F(Controls, AButtonsNotificationArrivesAtTheButton) {
     EXPECT_EQ(BN_CLICKED, HIWORD(m.WParam));
     EXPECT_EQ(PointerParam(button->Handle()), m.LParam);
   }
-  for (uint32_t msg : panel->defaulted) EXPECT_NE(static_cast<uint32_t>(WM_COMMAND), msg) << "not handled by the parent";
+  for (uint32_t msg : panel->defaulted)
+    EXPECT_NE(static_cast<uint32_t>(WM_COMMAND), msg) << "not handled by the parent";
 }
 
 TEST_F(Controls, AStaticControlsColourRequestIsAnsweredWithItsBrush) {

@@ -37,11 +37,11 @@ const TEnumType kAnyEnum = EnumType("TAnyEnum", kNoNames);  // every identifier 
                                    \
  protected:                        \
   using Base::Base;
-#define STAND_IN_PROPS(Class)                                                                                   \
-  IntegerProp<&TControl::Color, &TControl::SetColorValue>("Color"), EventProp<&TControl::OnClick>("OnClick"),  \
-      EventProp<&Class::OnChange>("OnChange"), EnumProp<&Class::flag>("AutoSize", BooleanType),                 \
-      EnumProp<&Class::flag>("Checked", BooleanType), EnumProp<&Class::flag>("Default", BooleanType),           \
-      EnumProp<&Class::flag>("Cancel", BooleanType), EnumProp<&Class::choice>("BevelInner", kAnyEnum),          \
+#define STAND_IN_PROPS(Class)                                                                                 \
+  IntegerProp<&TControl::Color, &TControl::SetColorValue>("Color"), EventProp<&TControl::OnClick>("OnClick"), \
+      EventProp<&Class::OnChange>("OnChange"), EnumProp<&Class::flag>("AutoSize", BooleanType),               \
+      EnumProp<&Class::flag>("Checked", BooleanType), EnumProp<&Class::flag>("Default", BooleanType),         \
+      EnumProp<&Class::flag>("Cancel", BooleanType), EnumProp<&Class::choice>("BevelInner", kAnyEnum),        \
       EnumProp<&Class::choice>("BevelOuter", kAnyEnum), EnumProp<&Class::choice>("Shape", kAnyEnum)
 
 class TWinStandIn : public TWinControl {
@@ -63,16 +63,16 @@ TClass TGraphicStandIn::StaticClass() {
   return &info;
 }
 
-#define STAND_IN(Name, Base)                                          \
-  class Name : public Base {                                          \
-    DESCRIBE_CLASS(Name, Base);                                       \
-                                                                      \
-   protected:                                                         \
-    using Base::Base;                                                 \
-  };                                                                  \
-  TClass Name::StaticClass() {                                        \
-    static const TClassInfo info = DescribeClass<Name>(#Name);        \
-    return &info;                                                     \
+#define STAND_IN(Name, Base)                                   \
+  class Name : public Base {                                   \
+    DESCRIBE_CLASS(Name, Base);                                \
+                                                               \
+   protected:                                                  \
+    using Base::Base;                                          \
+  };                                                           \
+  TClass Name::StaticClass() {                                 \
+    static const TClassInfo info = DescribeClass<Name>(#Name); \
+    return &info;                                              \
   }
 STAND_IN(TPanel, TWinStandIn)
 STAND_IN(TLabel, TWinStandIn)
@@ -231,8 +231,8 @@ TEST_F(Forms, RunModalEndsWithTheResultTheCloseQueryAllows) {
     int32_t result;
     int asked;
   };
-  for (const Case& c : {Case{HandlerSetsOne, 0, 1, 1}, Case{CloseBox, 0, 2, 1}, Case{CloseBox, 2, 2, 3},
-                        Case{Quit, 5, 2, 0}}) {
+  for (const Case& c :
+       {Case{HandlerSetsOne, 0, 1, 1}, Case{CloseBox, 0, 2, 1}, Case{CloseBox, 2, 2, 3}, Case{Quit, 5, 2, 0}}) {
     SCOPED_TRACE(c.ending);
     TCloseQuery query;
     query.refusals = c.refusals;
@@ -268,9 +268,7 @@ TEST_F(Forms, SessionEndAsksTheCloseQuery) {
 // Records the enter and exit notices that reach a control, in one shared list.
 class TNoticeLog {
  public:
-  void Watch(TControl* control, const char* name) {
-    watched_.push_back({this, control, name, control->WindowProc});
-  }
+  void Watch(TControl* control, const char* name) { watched_.push_back({this, control, name, control->WindowProc}); }
   void Start() {
     for (Watched& w : watched_) w.control->WindowProc = {&TNoticeLog::Entry, &w};
   }
@@ -336,8 +334,8 @@ TEST_F(Forms, TabMovesThroughFocusableTabStopsAndWraps) {
   } steps[] = {
       {0, inner, {"exit first", "enter panel", "enter inner"}},
       {0, last, {"exit inner", "exit panel", "enter last"}},
-      {0, first, {"exit last", "enter first"}},  // wraps
-      {VK_CONTROL, first, {}},                    // not navigation
+      {0, first, {"exit last", "enter first"}},        // wraps
+      {VK_CONTROL, first, {}},                         // not navigation
       {VK_SHIFT, last, {"exit first", "enter last"}},  // backwards, wrapping
       {VK_SHIFT, inner, {"exit last", "enter panel", "enter inner"}},
   };
