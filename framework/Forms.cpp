@@ -10,6 +10,7 @@
 
 #include "TypInfo.h"
 #include "graphics/Graphics.h"
+#include "graphics/Themes.h"
 
 // ---- Window-procedure thunks ----
 //
@@ -559,6 +560,7 @@ void StartFramework() {
   // Graphics first (it measures the screen's pixels per inch): what the application owns may use tools
   // from its start to its end.
   StartGraphics();
+  StartThemes();
   Application = CreateComponent<TApplication>(nullptr);
 }
 
@@ -566,6 +568,7 @@ void StopFramework() {
   if (frameworkStarts <= 0 || --frameworkStarts > 0) return;
   FreeComponent(Application);
   Application = nullptr;
+  StopThemes();
   StopGraphics();
   delete CanvasList;
   CanvasList = nullptr;

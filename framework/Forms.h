@@ -154,8 +154,8 @@ extern ATOM ControlAtom;
 extern TList* CanvasList;
 
 // Once before any form (nested calls are counted): the atom, the canvas list, the graphics start-up (which
-// measures ScreenPixelsPerInch), then the application object with its window. StopFramework undoes it in
-// reverse.
+// measures ScreenPixelsPerInch), the theme services, then the application object with its window.
+// StopFramework undoes it in reverse.
 void StartFramework();
 void StopFramework();
 

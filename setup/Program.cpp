@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "framework/Forms.h"
+#include "framework/SystemLibrary.h"
 #include "install/InstUtils.h"
 #include "setup/Languages.h"
 #include "setup/Main.h"
@@ -81,6 +82,8 @@ class THeadlessWizard : public TInstallHost {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything loads a library by name: a DLL planted beside setup.exe must never be picked up.
+  RestrictLibrarySearch();
   OleInitialize(nullptr);
   StartFramework();
   if (const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1)); icon && Application)
