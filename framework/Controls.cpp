@@ -10,13 +10,9 @@
 #include "Forms.h"
 #include "TypInfo.h"
 #include "WinHandles.h"
+#include "graphics/Themes.h"
 
 namespace {
-
-// ---- Theme services, reached through these two ----
-
-bool ThemedBackgrounds() { return false; }
-void DrawParentBackground(HWND, HDC) {}
 
 // 0x200 (WM_MOUSEMOVE) to 0x20A (WM_MOUSEWHEEL): the mouse messages the controls route and convert.
 constexpr uint32_t kFirstMouseMessage = 0x200;
@@ -1093,8 +1089,8 @@ void TWinControl::PaintChildren(HDC dc, TControl* first) {
 
 void TWinControl::EraseBackground(TMessage& message) {
   const HDC dc = ParamDC(message.WParam);
-  if (ThemedBackgrounds() && parent_ && (ControlStyle & ctlParentBackground)) {
-    DrawParentBackground(handle_, dc);
+  if (ThemesActive() && parent_ && (ControlStyle & ctlParentBackground)) {
+    PaintParentBackground(handle_, dc);
   } else {
     const RECT area = ClientArea();
     FillRect(dc, &area, brush_->FetchHandle());
@@ -1107,7 +1103,7 @@ void TWinControl::Invalidate(TMessage& message) {
   if (parent_) parent_->Deliver(XM_INVALIDATE, 1);
   if (message.WParam != 0) return;  // only passed up from a child
   InvalidateRect(handle_, nullptr, !(ControlStyle & ctlOpaque));
-  if (!ThemedBackgrounds()) return;
+  if (!ThemesActive()) return;
   const bool everyChild = PlatformMajorVersion() > 5;
   for (int32_t i = 0; i < ChildCount(); ++i) {
     TControl* child = ChildAt(i);
@@ -1143,7 +1139,7 @@ void TWinControl::RevealFocusCues(int32_t key) {
     cue = UISF_HIDEACCEL;
   if (!cue) return;
   const HWND window = form->Handle();
-  if (!ThemedBackgrounds()) {
+  if (!ThemesActive()) {
     SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, cue), 0);
     return;
   }

@@ -414,6 +414,10 @@ TEST_F(Controls, WindowlessChildrenArePaintedOverTheirParentOutsideOpaqueOnes) {
   for (const Probe& p : {Probe{5, 5, 0x00FF0000}, Probe{15, 15, 0x000000FF}, Probe{45, 15, 0x00FFFFFF},
                          Probe{65, 15, 0x0000FF00}, Probe{90, 50, 0x00FF0000}})
     EXPECT_EQ(p.colour, GetPixel(dc.Get(), p.x, p.y)) << p.x << "," << p.y;
+  TWinControl* plainWindow = Make<TWinControl>(form, 0, 100, 30, 30);
+  plainWindow->SetColorValue(0x00336699);
+  EXPECT_EQ(1, SendMessageW(plainWindow->Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.Get()), 0));
+  EXPECT_EQ(0x00336699u, GetPixel(dc.Get(), 29, 29)) << "erased in its colour";
 }
 
 TEST_F(Controls, AnOpaqueSiblingBeneathSparesTheErasing) {
