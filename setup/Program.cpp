@@ -86,8 +86,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   RestrictLibrarySearch();
   OleInitialize(nullptr);
   StartFramework();
-  if (const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1)); icon && Application)
-    SendMessageW(Application->Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  // Every form window takes the program icon too.
+  ProgramIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  if (ProgramIcon && Application)
+    SendMessageW(Application->Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon));
 
   const std::vector<WideString> params = CommandLineParams();
   SilentMode = FindSilentSwitch(params);
