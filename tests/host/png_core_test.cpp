@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "graphics/PNGCore.h"
+#include "tests/common/PngBuild.h"
+
+using namespace pngbuild;
 
 namespace {
 
@@ -20,24 +23,6 @@ std::string ReadFile(const std::string& path) {
   return out.str();
 }
 
-std::string Be32(uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
-}
-
-// Checksums are never compared, so zeros stand in for them.
-std::string Chunk(const char* type, const std::string& data) { return Be32(uint32_t(data.size())) + type + data + Be32(0); }
-
-std::string Header(uint32_t w, uint32_t h) { return Chunk("IHDR", Be32(w) + Be32(h) + std::string("\x08\x03\0\0\0", 5)); }
-
-std::string Deflate(const std::string& raw) {
-  uLongf n = compressBound(uLong(raw.size()));
-  std::string out(n, '\0');
-  compress2(reinterpret_cast<Bytef*>(&out[0]), &n, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()), 9);
-  out.resize(n);
-  return out;
-}
-
-const std::string kSignature("\x89PNG\r\n\x1a\n", 8);
 
 // A small picture: 5 x 3 indices into a palette of 4, each row behind filter byte 0.
 const int kW = 5, kH = 3;

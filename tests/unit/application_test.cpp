@@ -12,17 +12,11 @@
 #include <vector>
 
 #include "framework/Forms.h"
+#include "support/FrameworkEnvironment.h"
 #include "framework/WinHandles.h"
 #include "graphics/Graphics.h"
 
 namespace {
-
-class FrameworkEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { StartFramework(); }
-  void TearDown() override { StopFramework(); }
-};
-const auto* const frameworkEnvironment = ::testing::AddGlobalTestEnvironment(new FrameworkEnvironment);
 
 // A window bound to an object the way the framework's windowed classes bind theirs.
 class ProbeWindow {

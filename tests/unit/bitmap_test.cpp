@@ -9,6 +9,7 @@
 
 #include "framework/WinHandles.h"
 #include "graphics/PNG.h"
+#include "tests/common/PngBuild.h"
 #include "support/FileHelpers.h"
 
 using testfiles::ReadRaw;
@@ -123,19 +124,11 @@ TEST(PngImage, ImageMagickPicturesKeepTheirColoursAt8And24Bits) {
   }
 }
 
-std::string Be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-std::string Chunk(const char* type, const std::string& data) { return Be32(uint32_t(data.size())) + type + data + Be32(0); }
-std::string Deflate(const std::string& raw) {
-  uLongf n = compressBound(uLong(raw.size()));
-  std::string out(n, '\0');
-  compress2(reinterpret_cast<Bytef*>(&out[0]), &n, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()), 9);
-  out.resize(n);
-  return out;
-}
-
 TEST(PngImage, DamagedInputLeavesThePictureAsItWas) {
-  const std::string sig("\x89PNG\r\n\x1a\n", 8), plte = Chunk("PLTE", "\1\2\3\4\5\6");
-  auto ihdr = [](uint32_t w, uint32_t h) { return Chunk("IHDR", Be32(w) + Be32(h) + std::string("\x08\x03\0\0\0", 5)); };
+  using namespace pngbuild;
+  const std::string& sig = kSignature;
+  const std::string plte = Chunk("PLTE", "\1\2\3\4\5\6");
+  const auto ihdr = &Header;
   const std::string rows = Deflate(std::string("\0\1\0\1\0\1\0\1", 8));  // 3 x 2: "\1\0\1" twice
   struct Case {
     const char* name;

@@ -6,17 +6,11 @@
 #include <vector>
 
 #include "framework/Forms.h"
+#include "support/FrameworkEnvironment.h"
 #include "framework/TypInfo.h"
 #include "framework/WinHandles.h"
 
 namespace {
-
-class FrameworkEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { StartFramework(); }
-  void TearDown() override { StopFramework(); }
-};
-const auto* const frameworkEnvironment = ::testing::AddGlobalTestEnvironment(new FrameworkEnvironment);
 
 void PumpAll() {
   while (Application->PumpOneMessage()) {
