@@ -10,6 +10,9 @@
 
 #include "SysUtils.h"
 
+// A string list's GetObject, never the platform's macro for the GDI call of that name.
+#undef GetObject
+
 class TComponent;
 struct TClassInfo;
 using TClass = const TClassInfo*;  // run-time class reference (TypInfo.h)

@@ -22,15 +22,6 @@ HDC ParamDC(int32_t value) { return reinterpret_cast<HDC>(static_cast<intptr_t>(
 
 bool IsMouseMessage(uint32_t msg) { return msg >= kFirstMouseMessage && msg <= kLastMouseMessage; }
 
-int32_t PlatformMajorVersion() {
-  static const int32_t major = [] {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    return GetVersionExA(&info) ? static_cast<int32_t>(info.dwMajorVersion) : 0;
-  }();
-  return major;
-}
-
 // The window-less control that has the mouse through its parent's window.
 TControl* captureControl = nullptr;
 
@@ -73,6 +64,16 @@ class TSavedContext {
 };
 
 }  // namespace
+
+int32_t PlatformMajorVersion() {
+  static const int32_t major = [] {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    return GetVersionExA(&info) ? static_cast<int32_t>(info.dwMajorVersion) : 0;
+  }();
+  return major;
+}
+
 
 // ---- Control canvas ----
 

@@ -60,6 +60,7 @@ enum : uint32_t {
   XN_SYSCHAR = XN_BASE + WM_SYSCHAR,                // 0xBD06
   XN_COMMAND = XN_BASE + WM_COMMAND,                // 0xBD11
   XN_CTLCOLORMSGBOX = XN_BASE + WM_CTLCOLORMSGBOX,  // 0xBD32
+  XN_CTLCOLORBTN = XN_BASE + WM_CTLCOLORBTN,        // 0xBD35
   XN_CTLCOLORSTATIC = XN_BASE + WM_CTLCOLORSTATIC,  // 0xBD38
 };
 
@@ -135,6 +136,9 @@ class TControlCanvas : public TCanvas {
 void DropAllContexts();
 
 // ---- Controls ----
+
+// The platform's major version, read once (GetVersionExA).
+int32_t PlatformMajorVersion();
 
 // Sets the destroying flag on component and everything it owns, before any of it goes.
 void MarkTreeDestroying(TComponent* component);
