@@ -17,6 +17,9 @@ void Bind(HMODULE module, const char* name, Proc& proc) {
 
 void BindThemeLibrary(TThemeLibrary& library) {
   library = TThemeLibrary{};
+  // The theme library may load this by bare name when it first draws; taken from the system folder now,
+  // that later load finds it in memory instead of a copy planted beside the program.
+  LoadSystemLibrary(L"msimg32.dll");
   library.Module = LoadSystemLibrary(L"uxtheme.dll");
   if (!library.Module) return;
   Bind(library.Module, "OpenThemeData", library.OpenThemeData);

@@ -1,4 +1,5 @@
-// The wizard's own logic without its window: switches, destination rules, install steps, remembered settings.
+// The wizard: its form and page machine, and its logic without the window: switches, destination rules,
+// install steps, remembered settings.
 #include "Main.h"
 
 #include <windows.h>
@@ -11,6 +12,10 @@
 #include <string>
 #include <unordered_set>
 
+#include "framework/TypInfo.h"
+#include "graphics/ExtCtrls.h"
+#include "graphics/PNG.h"
+#include "graphics/StdCtrls.h"
 #include "install/InstUtils.h"
 #include "install/Registry.h"
 #include "setup/Languages.h"
@@ -355,6 +360,7 @@ void RunInstall(TInstallHost& host) {
     const TFileToInstall* job = AttachedFiles->Job(i);
     TLogPause pause(!job->Logged);
     failed = !AttachedFiles->ExtractEntry(job->Source, job->Target);
+    host.KeepPainted();
   }
   if (failed) {
     if (ExitCode == 0) ExitCode = 2;
@@ -454,4 +460,263 @@ void SaveAtProgramEnd(TInstallHost& host) {
     if (LogList && !LogPath.empty()) LogList->SaveLinesToFile(LogPath);
   } catch (...) {
   }
+}
+
+// ---- the wizard form ----
+
+uint8_t CurrentPage = 0;
+bool LicenseLoaded = false;
+
+void RegisterWizardClasses() {
+  RegisterFormClasses({TBevel::StaticClass(), TButton::StaticClass(), TCheckBox::StaticClass(),
+                       TComboBox::StaticClass(), TEdit::StaticClass(), TImage::StaticClass(), TLabel::StaticClass(),
+                       TMemo::StaticClass(), TPanel::StaticClass()});
+}
+
+TClass TMainForm::StaticClass() {
+  static const TFieldInfo fields[] = {
+      PublishedField<&TMainForm::TopPanel>("TopPanel"),
+      PublishedField<&TMainForm::TopLbl>("TopLbl"),
+      PublishedField<&TMainForm::LogoImg>("LogoImg"),
+      PublishedField<&TMainForm::WPanel>("WPanel"),
+      PublishedField<&TMainForm::WelLbl>("WelLbl"),
+      PublishedField<&TMainForm::LngLbl>("LngLbl"),
+      PublishedField<&TMainForm::LngBox>("LngBox"),
+      PublishedField<&TMainForm::LPanel>("LPanel"),
+      PublishedField<&TMainForm::LicMemo>("LicMemo"),
+      PublishedField<&TMainForm::LicChkBx>("LicChkBx"),
+      PublishedField<&TMainForm::DPanel>("DPanel"),
+      PublishedField<&TMainForm::DestEdt>("DestEdt"),
+      PublishedField<&TMainForm::BwsBtn>("BwsBtn"),
+      PublishedField<&TMainForm::PortChkBx>("PortChkBx"),
+      PublishedField<&TMainForm::PortInfBtn>("PortInfBtn"),
+      PublishedField<&TMainForm::SPanel>("SPanel"),
+      PublishedField<&TMainForm::StartLbl>("StartLbl"),
+      PublishedField<&TMainForm::Inst2AllChkBx>("Inst2AllChkBx"),
+      PublishedField<&TMainForm::DskChkBx>("DskChkBx"),
+      PublishedField<&TMainForm::IPanel>("IPanel"),
+      PublishedField<&TMainForm::FPanel>("FPanel"),
+      PublishedField<&TMainForm::FinLbl>("FinLbl"),
+      PublishedField<&TMainForm::FinChkBx>("FinChkBx"),
+      PublishedField<&TMainForm::BackBtn>("BackBtn"),
+      PublishedField<&TMainForm::NextBtn>("NextBtn"),
+      PublishedField<&TMainForm::CancelBtn>("CancelBtn")};
+  static const TMethodInfo methods[] = {
+      PublishedMethod<&TMainForm::BNClick>("BNClick"),
+      PublishedMethod<&TMainForm::CancelBtnClick>("CancelBtnClick"),
+      PublishedMethod<&TMainForm::LngBoxChange>("LngBoxChange"),
+      PublishedMethod<&TMainForm::BwsBtnClick>("BwsBtnClick"),
+      PublishedMethod<&TMainForm::PortInfBtnClick>("PortInfBtnClick"),
+      PublishedMethod<&TMainForm::FormCloseQuery>("FormCloseQuery")};
+  static const TClassInfo info = DescribeClass<TMainForm>("TMainForm", {}, methods, fields);
+  return &info;
+}
+
+TMainForm::~TMainForm() { delete logo_; }
+
+void TMainForm::AfterConstruction() {
+  TForm::AfterConstruction();
+  // The header stays white under visual styles too.
+  TopPanel->ControlStyle = static_cast<uint16_t>((TopPanel->ControlStyle & ~ctlParentBackground) | ctlOpaque);
+  for (uint8_t page = 1; page <= 5; ++page) PagePanel(page)->SetPlacementRect(WPanel->GetPlacementRect());
+
+  auto* logo = new TPNGImage;
+  logo_ = logo;
+  {
+    TResourceStream stream(nullptr, "LOGO", "PNG");
+    logo->LoadFromStream(&stream);
+  }
+  LogoImg->SetPicture(logo_);
+
+  TFont* titleFont = TopLbl->Font();
+  titleFont->SetToolColor(0x800000);
+  titleFont->SetFontHeight(-15);
+  titleFont->SetFaceName("Arial");
+  titleFont->SetStyle(fsBold);
+
+  TRememberedSettings settings;
+  LoadStartSettings(settings);
+  DskChkBx->SetCheckedState(settings.DesktopShortcut);
+  Inst2AllChkBx->SetCheckedState(settings.InstallToAll);
+  FinChkBx->SetCheckedState(settings.Launch);
+  FillLanguageBox();
+
+  ApplyDefaultFolder();
+  // After the default: a folder named on the command line is taken even when it does not exist yet.
+  WideString folder;
+  if (FindDestinationSwitch(CommandLineParams(), folder)) MainDir = folder;
+  DestEdt->WriteCaption(WideToUtf8(MainDir));
+  NormalizeDestination();
+  if (!SilentMode) ShowPage(0);
+  Constructed = true;
+}
+
+TPanel* TMainForm::PagePanel(uint8_t page) const {
+  TPanel* const panels[] = {WPanel, LPanel, DPanel, SPanel, IPanel, FPanel};
+  return page < 6 ? panels[page] : nullptr;
+}
+
+bool TMainForm::IsPortable() { return PortChkBx->Checked(); }
+bool TMainForm::InstallForAll() { return Inst2AllChkBx->Checked(); }
+bool TMainForm::DesktopShortcut() { return DskChkBx->Checked(); }
+bool TMainForm::LaunchAfter() { return FinChkBx->Checked(); }
+
+void TMainForm::FillLanguageBox() {
+  for (uint8_t index : LangOrder) {
+    const int32_t item = LngBox->ItemList->AddWithObject(UILangs[index].Name, reinterpret_cast<void*>(index));
+    if (index == UILang) LngBox->SetSelectedIndex(item);
+  }
+  LngBoxChange(nullptr);
+}
+
+void TMainForm::LngBoxChange(TObject*) {
+  const int32_t selected = LngBox->SelectedIndex();
+  if (selected >= 0) UILang = static_cast<uint8_t>(reinterpret_cast<intptr_t>(LngBox->ItemList->GetObject(selected)));
+  const WideString title = UIWideText(UITitle);
+  if (Application) SetWindowTextW(Application->Handle, title.c_str());
+  WriteCaption(UIText(UITitle));
+  TopLbl->WriteCaption(UIText(UIPageTitle[0]));
+  WelLbl->WriteCaption(FormatText(UIText(UIWelcome), {UIText(UIProductName), EditionLabel}));
+  LngLbl->WriteCaption(UIText(UILanguage));
+  LicChkBx->WriteCaption(UIText(UIAcceptLicense));
+  BwsBtn->WriteCaption(UIText(UIBrowse));
+  PortChkBx->WriteCaption(UIText(UIPortable));
+  // The box is as wide as its caption plus the mark; the "?" button follows its right edge.
+  TControlCanvas* canvas = FormCanvas();
+  canvas->Font->CopyFrom(Font());
+  PortChkBx->PlaceWidth(canvas->MeasureText(AnsiString(UIText(UIPortable))).cx + PortChkBx->Height());
+  canvas->DropContext();
+  PortInfBtn->PlaceLeft(PortChkBx->Left() + PortChkBx->Width());
+  StartLbl->WriteCaption(UIText(UIReady));
+  Inst2AllChkBx->WriteCaption(UIText(UIInstallForAll));
+  DskChkBx->WriteCaption(UIText(UIDesktopShortcut));
+  FinLbl->WriteCaption(FormatText(UIText(UIFinished), {UIText(UIProductName), EditionLabel}));
+  FinChkBx->WriteCaption(UIText(UILaunch));
+  BackBtn->WriteCaption(UIText(UIBack));
+  NextBtn->WriteCaption(UIText(UINext));
+  CancelBtn->WriteCaption(UIText(UICancel));
+}
+
+void TMainForm::NormalizeDestination() {
+  const WideString text = NormalizeDestinationText(Utf8ToWide(DestEdt->ReadCaption()));
+  DestEdt->WriteCaption(WideToUtf8(text));
+  if (HoldsPortableCopy(text)) {
+    PortChkBx->SetCheckedState(true);
+    PortChkBx->SetEnabledFlag(false);
+  } else {
+    PortChkBx->SetEnabledFlag(true);
+  }
+}
+
+void TMainForm::LoadLicense() {
+  LicMemo->ApplyReadOnly(true);
+  NextBtn->SetEnabledFlag(false);
+  CancelBtn->SetEnabledFlag(false);
+  for (int32_t i = AttachedFiles ? AttachedFiles->EntryCount() - 1 : -1; i >= 0; --i) {
+    const TAttachedFile* entry = AttachedFiles->Entry(i);
+    if (!EqualIgnoringCase(entry->Name, Utf8ToWide(kLicenseFile))) continue;
+    LicMemo->TextLines->SetAllText(AnsiString(reinterpret_cast<const char*>(entry->Data), entry->Size));
+    break;
+  }
+  LicenseLoaded = true;
+}
+
+void TMainForm::ShowPage(uint8_t page) {
+  TWinControl* focusTarget = nullptr;
+  switch (page) {
+    case 0:
+      focusTarget = LngBox;
+      break;
+    case 1:
+      if (!LicenseLoaded) LoadLicense();
+      focusTarget = LicMemo;
+      break;
+    case 2:
+      if (!LicChkBx->Checked()) {
+        ShowMessageBox(UIText(UIMustAccept), TMsgIcon::Information, TMsgButtons::Ok);
+        return;
+      }
+      focusTarget = DestEdt;
+      break;
+    case 3: {
+      NormalizeDestination();
+      const WideString destination = Utf8ToWide(DestEdt->ReadCaption());
+      if (IsPortable() && IsPortableRefused(destination)) {
+        ShowMessageBox(UIText(UIPortableRefused), TMsgIcon::Information, TMsgButtons::Ok);
+        return;
+      }
+      if (!AcceptDestination(destination, IsPortable())) return;
+      MainDir = destination;
+      Inst2AllChkBx->SetVisibleFlag(!IsPortable());
+      DskChkBx->SetVisibleFlag(!IsPortable());
+      focusTarget = NextBtn;
+      break;
+    }
+    case 4:
+      if (!CheckInstallingPage(*this)) return;
+      break;
+    case 5:
+      EnterFinishPage(*this);
+      break;
+    case 6:
+      EnterClosingPage(*this);
+      return;
+    default:
+      return;
+  }
+  BackBtn->SetVisibleFlag(page != 0);
+  BackBtn->SetEnabledFlag(page < 4);
+  NextBtn->SetEnabledFlag(page != 4);
+  NextBtn->WriteCaption(UIText(page == 5 ? UIFinish : UINext));
+  CancelBtn->SetEnabledFlag(page != 5);
+  TopLbl->WriteCaption(UIText(UIPageTitle[page]));
+  CurrentPage = page;
+  for (uint8_t p = 0; p < 6; ++p) PagePanel(p)->SetVisibleFlag(p == page);
+  if (focusTarget) focusTarget->TakeFocus();
+  if (page == 4) {
+    // The Installing page shows before the first file is written.
+    KeepPainted();
+    try {
+      RunInstall(*this);
+    } catch (...) {
+      if (ExitCode == 0) ExitCode = 2;
+      CloseAllowed = true;
+      CloseWizard(2);
+      throw;
+    }
+  } else if (SilentMode && ExitCode == 0) {
+    NextBtn->FireClick();
+  }
+}
+
+void TMainForm::KeepPainted() {
+  if (HasWindow() && IsWindowVisible(Handle()))
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void TMainForm::BNClick(TObject* sender) {
+  const int delta = sender == BackBtn ? -1 : 1;
+  int page = CurrentPage + delta;
+  if (page == 1 && PreviousInstall) page += delta;
+  if (page < 0) return;
+  ShowPage(static_cast<uint8_t>(page));
+}
+
+void TMainForm::CancelBtnClick(TObject*) { ModalResult = 2; }
+
+void TMainForm::FormCloseQuery(TObject*, bool& canClose) {
+  canClose = CloseAllowed || SilentMode ||
+             ShowMessageBox(UIText(UIQuitSetup), TMsgIcon::Question, TMsgButtons::YesNo) == 6;
+  CloseAllowed = canClose;
+}
+
+void TMainForm::BwsBtnClick(TObject*) {
+  WideString folder = Utf8ToWide(DestEdt->ReadCaption());
+  if (!BrowseForFolder(folder, WindowHandle())) return;
+  DestEdt->WriteCaption(WideToUtf8(folder));
+  NormalizeDestination();
+}
+
+void TMainForm::PortInfBtnClick(TObject*) {
+  ShellExecuteW(nullptr, L"open", UIWideText(UIPortableHelpURL).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

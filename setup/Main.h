@@ -1,12 +1,25 @@
-// The wizard's own logic without its window: the command-line switches, the destination rules, the install
-// steps of the Installing, Finish and closing pages, the remembered settings and the program-end saving.
-// May call the languages, the payload catalogue, the install utilities, the registry wrapper and the platform.
+// The wizard: its form with the page machine, and its logic without the window: the command-line switches,
+// the destination rules, the install steps of the Installing, Finish and closing pages, the remembered
+// settings and the program-end saving.
+// May call the languages, the payload catalogue, the install utilities, the registry wrapper, the framework,
+// the standard controls and the platform.
 #pragma once
 #include <cstdint>
 #include <vector>
 
 #include "framework/Classes.h"
+#include "framework/Forms.h"
 #include "install/AttachFiles.h"
+
+class TPanel;
+class TLabel;
+class TImage;
+class TComboBox;
+class TMemo;
+class TCheckBox;
+class TEdit;
+class TButton;
+class TBitmap;
 
 // What the install steps need of the wizard: its choices, read afresh at every step, and the page machine.
 // The wizard form implements it; tests and the headless run implement it with plain flags.
@@ -22,6 +35,8 @@ class TInstallHost {
   virtual void ShowPage(uint8_t page) = 0;
   // End the wizard's modal run with this result: 1 finished, 2 failed or cancelled.
   virtual void CloseWizard(int32_t modalResult) = 0;
+  // Between two files of the install run: lets a shown window paint its progress.
+  virtual void KeepPainted() {}
 };
 
 enum class TAppFolderKind : uint8_t { Shared = 0, Hidden = 1, Public = 2 };
@@ -124,3 +139,77 @@ void SaveSettings(TInstallHost& host);
 // The program end: after a started, non-portable install, save the settings and Install.log; any
 // exception on the way is swallowed.
 void SaveAtProgramEnd(TInstallHost& host);
+
+// ---- the wizard form ----
+
+extern uint8_t CurrentPage;   // the page shown, 0 at start
+extern bool LicenseLoaded;    // the licence text was looked for once
+
+// The classes the form resource names, registered with the form reader.
+void RegisterWizardClasses();
+
+// The wizard, read from the resource "TMAINFORM". Six pages share one rectangle; Back and Next share BNClick.
+class TMainForm : public TForm, public TInstallHost {
+  DESCRIBE_CLASS(TMainForm, TForm);
+
+  // Back and Next: one page back or forward; a reinstallation skips the licence page both ways.
+  void BNClick(TObject* sender);
+  void CancelBtnClick(TObject* sender);
+  // Re-captions every control in the chosen language.
+  void LngBoxChange(TObject* sender);
+  void BwsBtnClick(TObject* sender);
+  void PortInfBtnClick(TObject* sender);
+  void FormCloseQuery(TObject* sender, bool& canClose);
+
+  void FillLanguageBox();
+  // Cleans the destination text and locks the portable box on when the folder holds a portable copy.
+  void NormalizeDestination();
+
+  bool IsPortable() override;
+  bool InstallForAll() override;
+  bool DesktopShortcut() override;
+  bool LaunchAfter() override;
+  // The entry step of the page (which may refuse the move), then its display.
+  void ShowPage(uint8_t page) override;
+  void CloseWizard(int32_t modalResult) override { ModalResult = modalResult; }
+  void KeepPainted() override;
+
+  TPanel* TopPanel = nullptr;
+  TLabel* TopLbl = nullptr;
+  TImage* LogoImg = nullptr;
+  TPanel* WPanel = nullptr;
+  TLabel* WelLbl = nullptr;
+  TLabel* LngLbl = nullptr;
+  TComboBox* LngBox = nullptr;
+  TPanel* LPanel = nullptr;
+  TMemo* LicMemo = nullptr;
+  TCheckBox* LicChkBx = nullptr;
+  TPanel* DPanel = nullptr;
+  TEdit* DestEdt = nullptr;
+  TButton* BwsBtn = nullptr;
+  TCheckBox* PortChkBx = nullptr;
+  TButton* PortInfBtn = nullptr;
+  TPanel* SPanel = nullptr;
+  TLabel* StartLbl = nullptr;
+  TCheckBox* Inst2AllChkBx = nullptr;
+  TCheckBox* DskChkBx = nullptr;
+  TPanel* IPanel = nullptr;
+  TPanel* FPanel = nullptr;
+  TLabel* FinLbl = nullptr;
+  TCheckBox* FinChkBx = nullptr;
+  TButton* BackBtn = nullptr;
+  TButton* NextBtn = nullptr;
+  TButton* CancelBtn = nullptr;
+
+  bool Constructed = false;
+
+ protected:
+  explicit TMainForm(TComponent* owner) : TForm(owner) {}
+  ~TMainForm() override;
+  void AfterConstruction() override;
+
+ private:
+  TBitmap* logo_ = nullptr;  // owned; LogoImg shows it
+  TPanel* PagePanel(uint8_t page) const;
+  void LoadLicense();
+};

@@ -24,11 +24,14 @@ expect_nothing_written "silent 259-character destination"
 [ ! -e "$(unix_path "$PROGRAM_FILES\\Quorvale")" ] || fail "installed into the default folder instead"
 
 start_setup "-D$MAIN"
+drive attach "next-until 2" "click NextBtn" >/dev/null
 wait_box too-long
 [[ $BOX_TEXT =~ ^"The destination folder path is too long."$'\n'"Please choose a folder whose path has at most "([0-9]+)" characters."$ ]] ||
   fail "too-long message: $BOX_TEXT"
 limit=${BASH_REMATCH[1]}
 click_box ok
+expect_eq "$(field "$(drive attach state)" state page)" 2 "page after the refusal"
+wizard_cancel
 wait_setup
 expect_nothing_written "interactive 259-character destination"
 [ "$limit" -lt 259 ] || fail "the named limit $limit does not refuse 259 characters"

@@ -1,12 +1,13 @@
 # Shared by the end-to-end tests (sourced): a fresh copy of the booted Wine prefix per test, the installer
 # and the probe run inside it, paths between Windows and the prefix, the payload manifest and assertions.
-# Needs SOURCE_DIR and BUILD_DIR (set by CTest); runs itself under Xvfb when no display is there.
+# Needs SOURCE_DIR and BUILD_DIR (set by CTest); runs itself under an Xvfb display of its own, so that the
+# windows, message boxes, focus and screenshots of tests running side by side never mix.
 set -euo pipefail
 
 : "${SOURCE_DIR:?SOURCE_DIR must name the source tree}"
 : "${BUILD_DIR:?BUILD_DIR must name the Windows build}"
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+if [ -z "${QV_E2E_OWN_DISPLAY:-}" ]; then
+  QV_E2E_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
 SETUP_EXE=$BUILD_DIR/setup.exe
@@ -256,3 +257,53 @@ release_lock() {
   touch "$(unix_path "$LOCK_FLAG")"
   wait "$LOCK_PID" || fail "lock holder failed"
 }
+
+# ---- the wizard ----
+
+WIZDRV_EXE=$BUILD_DIR/wizdrv.exe
+
+# Runs the wizard driver (wizdrv.cpp) on the given command lines and prints what it saw. Screenshots it asks
+# for are taken of the wizard's rectangle on the virtual screen and kept in the artifacts.
+drive() {
+  local dir=$PREFIX/drive_c/drive
+  rm -rf "$dir"
+  mkdir -p "$dir/shots"
+  { echo 'shotdir C:\drive\shots'; printf '%s\n' "$@"; } >"$dir/script.txt"
+  wine "$WIZDRV_EXE" 'C:\drive\script.txt' 'C:\drive\out.txt' &
+  local pid=$! req name x y w h
+  while kill -0 "$pid" 2>/dev/null; do
+    for req in "$dir"/shots/*.req; do
+      [ -e "$req" ] || continue
+      name=$(basename "$req" .req)
+      read -r x y w h <"$req"
+      import -window root -crop "${w}x${h}+${x}+${y}" +repage "$ARTIFACTS/$TEST_NAME-$name.png" 2>/dev/null || true
+      rm -f "$req"
+      touch "$dir/shots/$name.done"
+    done
+    sleep 0.2
+  done
+  local rc=0
+  wait "$pid" || rc=$?
+  cat "$dir/out.txt" 2>/dev/null || true
+  [ "$rc" -eq 0 ] || fail "wizard driver stopped with $rc: $(tail -4 "$dir/out.txt" 2>/dev/null | tr "\n" "|")"
+}
+
+# The value of key=... or key="..." on the driver's line that starts with `prefix`.
+field() {  # output prefix key
+  local line
+  line=$(grep -m1 "^$2" <<<"$1") || fail "no line $2 in driver output"
+  if [[ $line =~ (^|[[:space:]])$3=\"([^\"]*)\" ]]; then
+    local value=${BASH_REMATCH[2]}
+    echo "${value//\\x22/\"}"
+  elif [[ $line =~ (^|[[:space:]])$3=([^[:space:]]*) ]]; then
+    echo "${BASH_REMATCH[2]}"
+  else
+    fail "no $3 in: $line"
+  fi
+}
+
+# Walks a started installer (start_setup) from the first page to the Ready page and presses Next there.
+wizard_install() { drive attach "next-until 3" "click NextBtn" >/dev/null; }
+
+# Cancels the wizard of a started installer, answering Yes to the quit question.
+wizard_cancel() { drive attach "click CancelBtn" box "answer 6" >/dev/null; }

@@ -15,12 +15,16 @@ expect_no_box "silent run"
 expect_nothing_written "silent run"
 
 start_setup
+wizard_install
 wait_box close-running
 expect_eq "$BOX_CAPTION" "Quorvale Word Processor - Setup" "caption"
 expect_eq "$BOX_TEXT" "Please close any running instance(s) of Quorvale Word Processor, then click OK in this dialog." \
   "message"
 expect_nothing_written "while the message is shown"
 click_box ok
+# The wizard stays on the Ready page; the user gives up.
+expect_eq "$(field "$(drive attach state)" state page)" 3 "page after the refusal"
+wizard_cancel
 wait_setup
 expect_eq "$SETUP_RC" 0 "interactive exit code"
 expect_nothing_written "interactive run"

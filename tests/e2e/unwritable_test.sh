@@ -49,6 +49,7 @@ expect_failed_install "silent"
 
 # Abort: the same failure, exit code 2; the old Install.log lines are kept once each.
 start_setup "-D$MAIN"
+wizard_install
 wait_box cannot-create
 expect_eq "$BOX_CAPTION" "Quorvale Word Processor - Setup" "error box caption"
 expect_eq "$BOX_TEXT" "$(cannot_create_en "$LICENSE")" "error box text"
@@ -59,8 +60,10 @@ expect_failed_install "abort"
 
 # Ignore: the install goes on without the file and completes; the program is started (English).
 start_setup "-D$MAIN"
+wizard_install
 wait_box cannot-create-ignore
 click_box ignore
+drive attach "wait-page 5" "click NextBtn" >/dev/null
 wait_setup
 expect_eq "$SETUP_RC" 0 "exit code after Ignore"
 release_lock
@@ -86,6 +89,7 @@ probe closeprop 30 || fail "the started program did not close"
 probe regset HKCU "$INSTALL_KEY" UILANG sz fr
 lock_file "$LICENSE"
 start_setup "-D$MAIN"
+wizard_install
 wait_box cannot-create-fr
 expect_eq "$BOX_CAPTION" "Installation du traitement de texte Quorvale" "French caption"
 [[ $BOX_TEXT == "Impossible de créer le fichier \"$LICENSE\"."* ]] || fail "French error text: $BOX_TEXT"
@@ -93,6 +97,7 @@ click_box retry
 wait_box cannot-create-again
 release_lock
 click_box retry
+drive attach "wait-page 5" "click NextBtn" >/dev/null
 wait_setup
 expect_eq "$SETUP_RC" 0 "exit code after Retry"
 cmp -s "$(payload_source License.txt)" "$(unix_path "$LICENSE")" || fail "licence not written after Retry"
