@@ -35,6 +35,14 @@ expect_eq "$(field "$out" "box IPanel" visible)" 1 "installing panel"
 [ "$(field "$out" "box ink" TopLbl)" -gt 20 ] || fail "the Installing title is not painted on screen"
 expect_eq "$(field "$out" "end exit" exit)" 2 "exit code after Abort"
 
+# Ignore skips the blocked file: the box closes, the window is painted again and the rest installs.
+out=$(drive "run $SETUP_WIN \"/DC:\\Blocked\"" wait-form "next-until 3" "click NextBtn" box "answer 5" \
+  "tag after" "wait-page 5" state "ink TopLbl 000080" "shot after-ignore" "check FinChkBx 0" "click NextBtn" wait-exit)
+echo "$out"
+expect_eq "$(field "$out" "after state" title)" "Installation Complete" "title after Ignore"
+[ "$(field "$out" "after ink" TopLbl)" -gt 20 ] || fail "the window was not painted again after the box closed"
+expect_file 'C:\Blocked\License.txt'
+
 # Cancel and the close box ask the quit question; No stays, Yes leaves with nothing written.
 rm -rf "$(unix_path 'C:\Blocked')"
 MAIN='C:\Blocked'
