@@ -1,7 +1,8 @@
 // Quorvale Word Processor: the small rich-text editor that the setup program installs.
 // One top-level window around a rich-edit control; calls only the Win32 API.
 //
-// Command line:  qvw.exe [-uilp CODE | -uilpCODE] [-ui] [document]
+// Command line:  qvw.exe [-uilp CODE | -uilpCODE] [document]
+//                qvw.exe -ui [/S]   uninstalls this copy (the uninstall entry's command; /S: silently)
 // While a window is open it carries the property "1.x Velso Marn", which the
 // installer looks for to find a running copy.
 
@@ -12,6 +13,8 @@
 
 #include <cstring>
 #include <string>
+
+#include "Uninstall.h"
 
 namespace {
 
@@ -117,8 +120,7 @@ const UiTexts* FindLanguage(const std::wstring& code) {
     return &kLanguages[kEnglish];
 }
 
-// "-uilp" takes the language code attached or as the next argument; "-ui" (the
-// uninstall entry's switch) and other switches are accepted and ignored.
+// "-uilp" takes the language code attached or as the next argument; other switches are ignored.
 void ParseCommandLine(std::wstring& document) {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -355,7 +357,27 @@ bool LoadRichEdit() {
 
 }  // namespace
 
+// The uninstaller's switches: -1 when the command line asks for none.
+int RunUninstallIfAsked() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return -1;
+    int result = -1;
+    if (argc >= 4 && lstrcmpiW(argv[1], L"-ui-finish") == 0) {
+        result = FinishUninstall(static_cast<DWORD>(_wtoi(argv[2])), argv[3]);
+    } else if (argc >= 2 && lstrcmpiW(argv[1], L"-ui") == 0) {
+        bool silent = false;
+        for (int i = 2; i < argc; ++i)
+            silent = silent || StartsWithNoCase(argv[i], L"/S") || StartsWithNoCase(argv[i], L"-S");
+        result = RunUninstall(silent);
+    }
+    LocalFree(argv);
+    return result;
+}
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    const int uninstalled = RunUninstallIfAsked();
+    if (uninstalled >= 0) return uninstalled;
     std::wstring document;
     ParseCommandLine(document);
     if (!LoadRichEdit()) {

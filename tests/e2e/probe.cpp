@@ -12,7 +12,7 @@
 //   probe waitprop SECONDS           waits for a window with the running-instance property; prints its title
 //   probe closeprop SECONDS          closes those windows and waits until they are gone
 //   probe waitbox SECONDS            waits for a message box; prints its caption and text
-//   probe click ok|abort|retry|ignore SECONDS   clicks that button of the message box, waits until it closes
+//   probe click ok|abort|retry|ignore|yes|no SECONDS   clicks that button of the message box, waits until it closes
 //   probe lock FILE FLAGFILE         holds FILE open without sharing until FLAGFILE exists
 //   probe deflate IN OUT             compresses IN as one zlib stream (level 9) into OUT
 //   probe setres EXE FILE            replaces the payload resource of EXE with FILE's bytes
@@ -353,6 +353,8 @@ int Click(const std::wstring& button, double seconds) {
   else if (button == L"abort") id = IDABORT;
   else if (button == L"retry") id = IDRETRY;
   else if (button == L"ignore") id = IDIGNORE;
+  else if (button == L"yes") id = IDYES;
+  else if (button == L"no") id = IDNO;
   else return Usage();
   const HWND box = WaitFor(true, seconds);
   if (!box) {
