@@ -23,8 +23,10 @@ void SetPublicFolder() {
 }
 
 // One attempt at writing the entry; true when all its bytes went out.
-bool WriteEntry(const TAttachedFile* entry, const WideString& target) {
-  MakeFolderChain(FolderPartOf(target));
+bool WriteEntry(const TAttachedFile* entry, const WideString& target, WideString& readyFolder) {
+  const WideString folder = FolderPartOf(target);
+  if (folder != readyFolder) MakeFolderChain(folder);
+  readyFolder.clear();  // set again once the file is written
   const TKernelHandle file(
       CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
@@ -36,6 +38,7 @@ bool WriteEntry(const TAttachedFile* entry, const WideString& target) {
   if (ok) {
     SetFileStamp(file.Get(), entry->Time);
     LogLine(FileCopyPrefix + WideToUtf8(target));
+    readyFolder = folder;
   }
   return ok;
 }
@@ -80,6 +83,7 @@ void TAttachedFiles::Load(const void* compressed, uint32_t size) {
 }
 
 void TAttachedFiles::SelectFiles(const AnsiString& pattern, const WideString& folder, TOverwriteMode mode) {
+  readyFolder_.clear();  // a new run: folders may have gone since the last one
   const TOverwriteMode callerMode = mode;
   if (ForceOverwrite) mode = omAlways;
   const WideString name = Utf8ToWide(pattern);
@@ -119,7 +123,7 @@ void TAttachedFiles::Queue(TAttachedFile* entry, const WideString& folder, TOver
 bool TAttachedFiles::ExtractEntry(const TAttachedFile* entry, const WideString& target) {
   if (!entry) return false;
   while (true) {
-    if (WriteEntry(entry, target)) return true;
+    if (WriteEntry(entry, target, readyFolder_)) return true;
     if (SilentMode) {
       ExitCode = 2;
       return false;

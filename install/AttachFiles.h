@@ -71,4 +71,7 @@ class TAttachedFiles {
   void Queue(TAttachedFile* entry, const WideString& folder, TOverwriteMode mode, TOverwriteMode callerMode);
   InflatedBlock archive_;
   bool valid_ = false;
+  // The folder the last successful write went into: files of one folder come one after another, so the
+  // folder chain is checked once per folder. Forgotten on a failure and when files are selected.
+  WideString readyFolder_;
 };

@@ -1,6 +1,8 @@
 // Process entry point: start-up, the command line, the payload catalogue, the wizard run and the program end.
 // The exit code is the process result.
 #include <windows.h>
+
+#include <cstdlib>
 #include <ole2.h>
 
 #include "framework/Forms.h"
@@ -8,6 +10,12 @@
 #include "graphics/StdCtrls.h"
 #include "install/InstUtils.h"
 #include "setup/Main.h"
+
+// An uncaught exception ends the program without the runtime's verbose report: that report would link the
+// whole C++ name demangler into the shipped program.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Before anything loads a library by name: a DLL planted beside setup.exe must never be picked up.

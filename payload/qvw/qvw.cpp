@@ -7,6 +7,8 @@
 // installer looks for to find a running copy.
 
 #include <windows.h>
+
+#include <cstdlib>
 #include <commdlg.h>
 #include <richedit.h>
 #include <shellapi.h>
@@ -356,6 +358,12 @@ bool LoadRichEdit() {
 }
 
 }  // namespace
+
+// An uncaught exception ends the program without the runtime's verbose report: that report would link the
+// whole C++ name demangler into the shipped program.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 // The uninstaller's switches: -1 when the command line asks for none.
 int RunUninstallIfAsked() {

@@ -6,6 +6,7 @@
 // Commands (one per line; '#' starts a comment):
 //   run CMDLINE            start a process (setup.exe and its switches)
 //   wait-form              wait for the wizard window of that process
+//   firstwindow            the same, polled closely: firstwindow ms=N since "run" (for the benchmark)
 //   attach                 wait for a wizard window of any process and take that process (started elsewhere)
 //   next-until N           click Next until page N shows (fails when a box stops it)
 //   state                  state page=N title="..." caption="..." back=VE next=E"..." cancel=E (V/v, E/e: visible, enabled)
@@ -49,6 +50,7 @@ PROCESS_INFORMATION process{};
 HWND form = nullptr;
 std::wstring shotDir;
 const DWORD kTimeoutMs = 60000;
+DWORD runStart = 0;  // when the last "run" started its process
 
 std::string Utf8(const std::wstring& w) {
   if (w.empty()) return std::string();
@@ -340,7 +342,15 @@ void Run(const std::string& line) {
       Say("run failed " + std::to_string(GetLastError()));
       std::exit(3);
     }
+    runStart = GetTickCount();
     Say("started");
+  } else if (command == "firstwindow") {
+    // For the benchmark: milliseconds from the process start to a visible wizard with its buttons.
+    while (!(form = FindProcessWindow(L"TMainForm")) || !Find("NextBtn")) {
+      if (GetTickCount() - runStart > kTimeoutMs) Timeout(line);
+      Sleep(5);
+    }
+    Say("firstwindow ms=" + std::to_string(GetTickCount() - runStart));
   } else if (command == "wait-form") {
     const DWORD start = GetTickCount();
     while (!(form = FindProcessWindow(L"TMainForm"))) {
