@@ -553,8 +553,10 @@ int32_t frameworkStarts = 0;
 
 void StartFramework() {
   if (frameworkStarts++ > 0) return;
-  char atomName[16];
-  std::snprintf(atomName, sizeof atomName, "_%.8lX", static_cast<unsigned long>(GetCurrentThreadId()));
+  // "_" and the thread id in eight hex digits; formatted by hand so that no printf family is linked in.
+  char atomName[10] = "_";
+  for (int shift = 28, i = 1; shift >= 0; shift -= 4, ++i)
+    atomName[i] = "0123456789ABCDEF"[(GetCurrentThreadId() >> shift) & 0xF];
   ControlAtom = GlobalAddAtomA(atomName);
   CanvasList = new TList;
   // Graphics first (it measures the screen's pixels per inch): what the application owns may use tools

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need; fast when all are present.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
-      zlib1g-dev googletest wine wine32:i386 xvfb xauth x11-utils imagemagick locales clang libclang-rt-14-dev
+      zlib1g-dev libzopfli-dev googletest wine wine32:i386 xvfb xauth x11-utils imagemagick locales clang libclang-rt-14-dev
       fonts-wqy-microhei)  # the last so that Chinese captions in screenshots are legible
 missing=()
 for p in "${pkgs[@]}"; do

@@ -97,6 +97,13 @@ std::wstring SpecialFolder(int csidl) {
   return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)) ? path : std::wstring();
 }
 
+// Without the printf family (std::to_wstring), which would triple the size of this program.
+std::wstring Decimal(DWORD n) {
+  std::wstring digits;
+  do digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + n % 10)); while (n /= 10);
+  return digits;
+}
+
 std::wstring WithSlash(std::wstring s) {
   if (!s.empty() && s.back() != L'\\') s += L'\\';
   return s;
@@ -277,9 +284,9 @@ int RunUninstall(bool silent) {
   if (clean && selfListed) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring helper = WithSlash(temp) + L"qvw-uninstall-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    const std::wstring helper = WithSlash(temp) + L"qvw-uninstall-" + Decimal(GetCurrentProcessId()) + L".exe";
     if (CopyFileW(self, helper.c_str(), FALSE)) {
-      std::wstring cmd = L"\"" + helper + L"\" -ui-finish " + std::to_wstring(GetCurrentProcessId()) + L" \"" + programDir + L"\"";
+      std::wstring cmd = L"\"" + helper + L"\" -ui-finish " + Decimal(GetCurrentProcessId()) + L" \"" + programDir + L"\"";
       STARTUPINFOW si{};
       si.cb = sizeof si;
       PROCESS_INFORMATION pi{};

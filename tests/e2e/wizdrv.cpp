@@ -7,6 +7,8 @@
 //   run CMDLINE            start a process (setup.exe and its switches)
 //   wait-form              wait for the wizard window of that process
 //   firstwindow            the same, polled closely: firstwindow ms=N since "run" (for the benchmark)
+//   firstpaint CLASS TEXT  polled closely until a window of CLASS shows a control whose text holds TEXT and
+//                          nothing in it waits to be painted: firstpaint ms=N since "run" (for the benchmark)
 //   attach                 wait for a wizard window of any process and take that process (started elsewhere)
 //   next-until N           click Next until page N shows (fails when a box stops it)
 //   state                  state page=N title="..." caption="..." back=VE next=E"..." cancel=E (V/v, E/e: visible, enabled)
@@ -25,6 +27,7 @@
 //   ink NAME RGB           ink NAME=count: pixels of colour RGB (hex RRGGBB) on screen inside the control
 //   wait-page N            waits until page N shows
 //   wait-exit              waits for the process: exit=N
+//   kill                   ends the process at once (for the benchmark)
 //   watch                  until the process ends: every window it shows ("window class="..." title="...""), then exit=N
 //   qvw                    waits for the word processor's window: qvw title="..."
 //   tag TEXT               puts TEXT before every following result line (empty: none)
@@ -237,6 +240,23 @@ HWND FindProcessWindow(const wchar_t* cls) {
   return f.found;
 }
 
+struct TPaintCheck {
+  std::wstring text;
+  bool textShown;
+  bool pending;  // some visible window still has a region to paint
+};
+
+BOOL CALLBACK CheckPainted(HWND w, LPARAM param) {
+  auto* c = reinterpret_cast<TPaintCheck*>(param);
+  if (!IsWindowVisible(w)) return TRUE;
+  if (GetUpdateRect(w, nullptr, FALSE)) c->pending = true;
+  // Read without a message, which would let the program run ahead of its paint.
+  wchar_t text[512] = {};
+  InternalGetWindowText(w, text, 511);
+  if (std::wstring(text).find(c->text) != std::wstring::npos) c->textShown = true;
+  return TRUE;
+}
+
 HWND WaitBox(DWORD ms) {
   const DWORD start = GetTickCount();
   do {
@@ -338,11 +358,11 @@ void Run(const std::string& line) {
     std::wstring cmdline = Wide(rest);
     STARTUPINFOW si{};
     si.cb = sizeof si;
+    runStart = GetTickCount();
     if (!CreateProcessW(nullptr, &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process)) {
       Say("run failed " + std::to_string(GetLastError()));
       std::exit(3);
     }
-    runStart = GetTickCount();
     Say("started");
   } else if (command == "firstwindow") {
     // For the benchmark: milliseconds from the process start to a visible wizard with its buttons.
@@ -351,6 +371,22 @@ void Run(const std::string& line) {
       Sleep(5);
     }
     Say("firstwindow ms=" + std::to_string(GetTickCount() - runStart));
+  } else if (command == "firstpaint") {
+    std::string cls, text;
+    args >> cls;
+    std::getline(args, text);
+    if (!text.empty() && text[0] == ' ') text.erase(0, 1);
+    TPaintCheck check{Wide(text), false, false};
+    for (;;) {
+      if (HWND w = FindProcessWindow(Wide(cls).c_str())) {
+        check = TPaintCheck{Wide(text), false, GetUpdateRect(w, nullptr, FALSE) != FALSE};
+        EnumChildWindows(w, &CheckPainted, reinterpret_cast<LPARAM>(&check));
+        if (check.textShown && !check.pending) break;
+      }
+      if (GetTickCount() - runStart > kTimeoutMs) Timeout(line);
+      Sleep(2);
+    }
+    Say("firstpaint ms=" + std::to_string(GetTickCount() - runStart));
   } else if (command == "wait-form") {
     const DWORD start = GetTickCount();
     while (!(form = FindProcessWindow(L"TMainForm"))) {
@@ -484,6 +520,10 @@ void Run(const std::string& line) {
     }
     Sleep(300);
     Say("page " + rest);
+  } else if (command == "kill") {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, kTimeoutMs);
+    Say("killed");
   } else if (command == "wait-exit") {
     if (WaitForSingleObject(process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) Timeout(line);
     DWORD code = 0;
