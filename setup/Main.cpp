@@ -539,7 +539,9 @@ void TMainForm::AfterConstruction() {
   DskChkBx->SetCheckedState(settings.DesktopShortcut);
   Inst2AllChkBx->SetCheckedState(settings.InstallToAll);
   FinChkBx->SetCheckedState(settings.Launch);
-  FillLanguageBox();
+  // A silent run shows no caption and keeps the language chosen at start-up; the list, whose items live in
+  // a window, would create that window and load the common controls for nothing (about 20 ms).
+  if (!SilentMode) FillLanguageBox();
 
   ApplyDefaultFolder();
   // After the default: a folder named on the command line is taken even when it does not exist yet.
