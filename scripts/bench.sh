@@ -39,7 +39,10 @@ if command -v makensis >/dev/null; then
 Unicode true
 SetCompressor /SOLID zlib
 Name "Quorvale Word Processor"
-OutFile "nsis-setup.exe"
+!ifndef OUTFILE
+!define OUTFILE "nsis-setup.exe"
+!endif
+OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\Quorvale"
 RequestExecutionLevel admin
 !include "MUI2.nsh"
@@ -52,12 +55,16 @@ RequestExecutionLevel admin
 !insertmacro MUI_LANGUAGE "English"
 Section
   SetOutPath "$INSTDIR"
+!ifndef NOFILES
   File "stage\qvw.exe"
   File "stage\License.txt"
+!endif
   SetShellVarContext all
   SetOverwrite off
   SetOutPath "$APPDATA\Quorvale\Public"
+!ifndef NOFILES
   File /r "stage\public\*.*"
+!endif
   SetOverwrite on
   CreateDirectory "$APPDATA\Quorvale\Hidden"
   FileOpen $0 "$APPDATA\Quorvale\Hidden\install_stamp" w
@@ -86,6 +93,10 @@ EOF
   if (cd "$nsis" && makensis -V1 setup.nsi) >/dev/null 2>&1; then
     have_nsis=1
     printf '%-28s %9d\n' "NSIS, same payload and extras" "$(stat -c %s "$nsis/nsis-setup.exe")"
+    # Its compressed files: the same installer without them, subtracted.
+    (cd "$nsis" && makensis -V1 -DNOFILES -DOUTFILE=empty.exe setup.nsi) >/dev/null 2>&1 &&
+      printf '%-28s %9d\n' "NSIS files (solid zlib)" \
+        $(($(stat -c %s "$nsis/nsis-setup.exe") - $(stat -c %s "$nsis/empty.exe")))
   else
     echo "(makensis failed; no NSIS rounds)"
   fi
