@@ -423,7 +423,9 @@ void Run(const std::string& line) {
       const int before = CurrentPage();
       PostMessageW(Need("NextBtn", line), BM_CLICK, 0, 0);
       const DWORD start = GetTickCount();
-      while (CurrentPage() == before) {
+      // Between hiding one page and showing the next no page is visible (-1): a second click then would
+      // land on the next page.
+      for (int now = before; now == before || now < 0; now = CurrentPage()) {
         if (GetTickCount() - start > kTimeoutMs || FindProcessWindow(L"#32770")) Timeout(line);
         Sleep(100);
       }
