@@ -90,4 +90,19 @@ expect_eq "$(field "$out" "end exit" exit)" 0 "exit code of the reinstallation"
 expect_eq "$(reg_data HKCU "$INSTALL_KEY" UILANG)" "de" "remembered language after the reinstallation"
 # Finish started the program in the wizard's language ("-uilp de"): its window is titled in German.
 expect_eq "$(field "$out" "end qvw" title)" "Unbenannt - Quorvale Word Processor" "started program's language"
+
+# The Installing page in German and Chinese, held on screen by the box about a file that cannot be written.
+mkdir -p "$(unix_path 'C:\Blocked\qvw.exe')"
+# The word processor that Finish started would stop the installation first.
+wine taskkill /f /im qvw.exe >/dev/null 2>&1 || true
+for _ in $(seq 1 50); do pgrep -f 'qvw\.exe' >/dev/null || break; sleep 0.1; done
+for lang in de zh; do
+  name=Deutsch title=$de_title
+  [ "$lang" = zh ] && name=$ZH title=$zh_title
+  out=$(drive "run $SETUP_WIN \"/DC:\\Blocked\"" wait-form "choose LngBox $name" "next-until 3" "click NextBtn" \
+    "tag box" box state "shot $lang-page4" "answer 3" wait-exit)
+  echo "$out"
+  expect_eq "$(field "$out" "box state" page)" 4 "page behind the box ($lang)"
+  expect_eq "$(field "$out" "box state" caption)" "$title" "window title on the Installing page ($lang)"
+done
 echo "PASS [$TEST_NAME]"
