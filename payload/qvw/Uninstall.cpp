@@ -23,36 +23,51 @@ struct Texts {
   const char* kept;     // followed by the kept paths, one a line
   const char* failed;   // followed by the paths that could not be removed
   const char* outside;  // the log named places outside the installation
+  const char* noRecord; // the log is missing or names nothing of the installation
 };
 const Texts kTexts[] = {
     {"de", "Möchten Sie Quorvale Word Processor und alle seine Komponenten entfernen?",
      "Quorvale Word Processor wird gerade ausgeführt. Bitte schließen Sie das Programm und versuchen Sie es erneut.",
      "Quorvale Word Processor wurde von Ihrem Computer entfernt.", "Diese Dateien wurden behalten:",
      "Diese Dateien konnten nicht entfernt werden:",
-     "Install.log nennt Orte außerhalb der Installation; sie wurden nicht angetastet."},
+     "Install.log nennt Orte außerhalb der Installation; sie wurden nicht angetastet.",
+     "Install.log im Programmordner fehlt oder nennt nichts zu Entfernendes; es wurde nichts entfernt. Installieren "
+     "Sie Quorvale Word Processor erneut in denselben Ordner und deinstallieren Sie es dann."},
     {"en", "Do you want to remove Quorvale Word Processor and all of its components?",
      "Quorvale Word Processor is running. Please close it and try again.",
      "Quorvale Word Processor was removed from your computer.", "These files were kept:",
-     "These files could not be removed:", "Install.log names places outside the installation; they were left alone."},
+     "These files could not be removed:", "Install.log names places outside the installation; they were left alone.",
+     "Install.log in the program folder is missing or names nothing to remove, so nothing was removed. Install "
+     "Quorvale Word Processor again into the same folder, then uninstall it."},
     {"es", "¿Desea quitar Quorvale Word Processor y todos sus componentes?",
      "Quorvale Word Processor se está ejecutando. Ciérrelo e inténtelo de nuevo.",
      "Quorvale Word Processor se ha quitado de su equipo.", "Se conservaron estos archivos:",
-     "No se pudieron quitar estos archivos:", "Install.log nombra lugares fuera de la instalación; no se tocaron."},
+     "No se pudieron quitar estos archivos:", "Install.log nombra lugares fuera de la instalación; no se tocaron.",
+     "Install.log falta en la carpeta del programa o no nombra nada que quitar; no se quitó nada. Vuelva a instalar "
+     "Quorvale Word Processor en la misma carpeta y después desinstálelo."},
     {"fr", "Voulez-vous supprimer Quorvale Word Processor et tous ses composants ?",
      "Quorvale Word Processor est en cours d'exécution. Fermez-le et réessayez.",
      "Quorvale Word Processor a été supprimé de votre ordinateur.", "Ces fichiers ont été conservés :",
      "Ces fichiers n'ont pas pu être supprimés :",
-     "Install.log nomme des emplacements hors de l'installation ; ils n'ont pas été touchés."},
+     "Install.log nomme des emplacements hors de l'installation ; ils n'ont pas été touchés.",
+     "Install.log est absent du dossier du programme ou ne nomme rien à supprimer ; rien n'a été supprimé. "
+     "Réinstallez Quorvale Word Processor dans le même dossier, puis désinstallez-le."},
     {"pl", "Czy chcesz usunąć Quorvale Word Processor i wszystkie jego składniki?",
      "Quorvale Word Processor jest uruchomiony. Zamknij go i spróbuj ponownie.",
      "Quorvale Word Processor został usunięty z komputera.", "Te pliki zostały zachowane:",
-     "Nie można było usunąć tych plików:", "Install.log wskazuje miejsca poza instalacją; nie zostały zmienione."},
+     "Nie można było usunąć tych plików:", "Install.log wskazuje miejsca poza instalacją; nie zostały zmienione.",
+     "Brak pliku Install.log w folderze programu lub nie wskazuje on nic do usunięcia; nic nie zostało usunięte. "
+     "Zainstaluj ponownie Quorvale Word Processor w tym samym folderze, a następnie go odinstaluj."},
     {"zh", "是否要删除 Quorvale Word Processor 及其所有组件？", "Quorvale Word Processor 正在运行。请关闭后重试。",
      "Quorvale Word Processor 已从您的计算机中删除。", "保留了以下文件：", "无法删除以下文件：",
-     "Install.log 指向安装以外的位置；这些位置未被改动。"},
+     "Install.log 指向安装以外的位置；这些位置未被改动。",
+     "程序文件夹中的 Install.log 缺失或未列出任何要删除的内容，因此未删除任何内容。请将 Quorvale Word Processor "
+     "重新安装到同一文件夹，然后再卸载。"},
     {"zht", "是否要移除 Quorvale Word Processor 及其所有元件？", "Quorvale Word Processor 正在執行。請關閉後再試一次。",
      "Quorvale Word Processor 已從您的電腦中移除。", "保留了以下檔案：", "無法移除以下檔案：",
-     "Install.log 指向安裝以外的位置；這些位置未被變更。"},
+     "Install.log 指向安裝以外的位置；這些位置未被變更。",
+     "程式資料夾中的 Install.log 遺失或未列出任何要移除的內容，因此未移除任何內容。請將 Quorvale Word Processor "
+     "重新安裝到同一資料夾，然後再解除安裝。"},
 };
 
 std::wstring Wide(const char* utf8) {
@@ -214,6 +229,15 @@ int RunUninstall(bool silent) {
       continue;
     }
     (isFile ? files : folders).push_back(path);
+  }
+
+  // Without a record of the installation nothing can be told apart from the user's own files: nothing goes,
+  // and the entry stays for an uninstall after a reinstallation.
+  if (files.empty() && folders.empty()) {
+    std::wstring message = Wide(t.noRecord);
+    if (outside) message += L"\n\n" + Wide(t.outside);
+    Say(silent, message, MB_ICONERROR);
+    return 2;
   }
 
   const std::wstring selfLower = Lower(self);

@@ -113,4 +113,28 @@ for lang in de fr; do
   expect_file 'C:\victim.txt'
   expect_file 'C:\windows\win.ini'
 done
+
+# A log that records nothing of the installation (empty, binary, missing): nothing goes, 2, and the box says
+# why; the entry stays for an uninstall after a reinstallation.
+expect_eq "$(run_setup /S "/D$MAIN")" 0 "install before the unusable logs"
+LOG=$(unix_path "$MAIN\\Install.log")
+for kind in empty binary missing; do
+  case $kind in
+    empty) : >"$LOG" ;;
+    binary) { printf 'File Copy: C:\\QV\\License.txt\0\r\n'; head -c 4096 /dev/urandom | tr -d '\n'; } >"$LOG" ;;
+    missing) rm -f "$LOG" ;;
+  esac
+  state=$(snapshot)
+  expect_eq "$(uninstall /S)" 2 "silent uninstall with a $kind Install.log"
+  expect_eq "$(snapshot)" "$state" "the prefix after an uninstall with a $kind Install.log"
+done
+wine "$QVW" -ui &
+BACKGROUND_PIDS+=("$!")
+wait_box "confirm-no-log"
+click_box yes
+wait_box "closing-no-log"
+[[ $BOX_TEXT == *"Install.log"*"nothing was removed"* ]] || fail "the box does not say why nothing went: $BOX_TEXT"
+click_box ok
+expect_file "$QVW"
+expect_eq "$(entry_listed)" 1 "entry after an uninstall without a log"
 echo "PASS [$TEST_NAME]"
