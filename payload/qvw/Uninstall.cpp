@@ -231,22 +231,18 @@ int RunUninstall(bool silent) {
     (isFile ? files : folders).push_back(path);
   }
 
-  // Without a record of the installation nothing can be told apart from the user's own files: nothing goes,
-  // and the entry stays for an uninstall after a reinstallation.
-  if (files.empty() && folders.empty()) {
+  // An installation's log always lists this program. Without it nothing can be told apart from the user's own
+  // files: nothing goes, and the entry stays for an uninstall after a reinstallation.
+  const std::wstring selfLower = Lower(self);
+  if (std::none_of(files.begin(), files.end(), [&](const std::wstring& f) { return Lower(f) == selfLower; })) {
     std::wstring message = Wide(t.noRecord);
     if (outside) message += L"\n\n" + Wide(t.outside);
     Say(silent, message, MB_ICONERROR);
     return 2;
   }
 
-  const std::wstring selfLower = Lower(self);
-  bool selfListed = false;
   for (const std::wstring& f : files) {
-    if (Lower(f) == selfLower) {
-      selfListed = true;
-      continue;
-    }
+    if (Lower(f) == selfLower) continue;  // removed by the temporary copy at the end
     if (!Exists(f)) continue;
     if (WriteTime(f) > installed) {
       kept.push_back(f);
@@ -305,7 +301,7 @@ int RunUninstall(bool silent) {
   Say(silent, message, clean ? MB_ICONINFORMATION : MB_ICONERROR);
 
   // The running program file and its folder: a copy in the temporary folder removes them once this ends.
-  if (clean && selfListed) {
+  if (clean) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring helper = WithSlash(temp) + L"qvw-uninstall-" + Decimal(GetCurrentProcessId()) + L".exe";

@@ -114,13 +114,16 @@ for lang in de fr; do
   expect_file 'C:\windows\win.ini'
 done
 
-# A log that records nothing of the installation (empty, binary, missing): nothing goes, 2, and the box says
-# why; the entry stays for an uninstall after a reinstallation.
+# A log that does not record the installation (empty, binary, missing, not naming the program itself, naming
+# only places outside): nothing goes, 2, and the box says why; the entry stays for an uninstall after a
+# reinstallation.
 expect_eq "$(run_setup /S "/D$MAIN")" 0 "install before the unusable logs"
 LOG=$(unix_path "$MAIN\\Install.log")
-for kind in empty binary missing; do
+for kind in empty binary missing no-program outside; do
   case $kind in
     empty) : >"$LOG" ;;
+    no-program) printf 'Made Dir: C:\\QV\\\r\nMade Dir: %s\r\nFile Copy: C:\\QV\\License.txt\r\n' "$SHARED" >"$LOG" ;;
+    outside) printf 'File Copy: C:\\victim.txt\r\nMade Dir: C:\\windows\\\r\n' >"$LOG" ;;
     binary) { printf 'File Copy: C:\\QV\\License.txt\0\r\n'; head -c 4096 /dev/urandom | tr -d '\n'; } >"$LOG" ;;
     missing) rm -f "$LOG" ;;
   esac
