@@ -73,7 +73,10 @@ int pthread_mutex_lock(pthread_mutex_t* m) {
 }
 
 int pthread_mutex_unlock(pthread_mutex_t* m) {
-  LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(*m));
+  // A lock that could not be made (no memory) is unlocked by callers that ignore the failed lock.
+  const uintptr_t word = static_cast<uintptr_t>(*m);
+  if (Uninitialised(word)) return EPERM;
+  LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(word));
   return 0;
 }
 

@@ -1,8 +1,11 @@
 // The run-time's thread primitives as setup.exe links them (framework/ThreadPrimitives.cpp instead of the
-// POSIX thread library): exceptions thrown and caught on several threads at once, and a guarded static that
-// several threads reach together, once when its first construction throws. A plain program, not a GoogleTest
+// POSIX thread library): the primitives themselves (locks from each initial value, recursion, waiting,
+// once, per-thread values), then what uses them: exceptions thrown and caught on several threads at once, and
+// a guarded static that several threads reach together, once when its first construction throws. A plain program, not a GoogleTest
 // one: GoogleTest would bring the thread library back. Exit code 0 when all holds.
 #include <windows.h>
+
+#include <pthread.h>
 
 #include <cstdio>
 #include <stdexcept>
@@ -84,6 +87,98 @@ DWORD WINAPI ReachStatics(void* param) {
   }
 }
 
+// ---- the primitives ----
+
+pthread_mutex_t locks[3] = {0, PTHREAD_MUTEX_INITIALIZER, PTHREAD_RECURSIVE_MUTEX_INITIALIZER};
+int counters[3];  // plain: only the locks keep the increments whole
+
+DWORD WINAPI CountUnderLocks(void*) {
+  WaitForSingleObject(startGate, INFINITE);
+  for (int i = 0; i < 20000; ++i)
+    for (int k = 0; k < 3; ++k) {
+      pthread_mutex_lock(&locks[k]);
+      const int before = counters[k];
+      if (i % 1000 == 0) Sleep(0);  // hand over inside the lock now and then
+      counters[k] = before + 1;
+      pthread_mutex_unlock(&locks[k]);
+    }
+  return 0;
+}
+
+volatile LONG onceRuns = 0;
+pthread_once_t onceFlag = PTHREAD_ONCE_INIT;
+void CountOnce() {
+  Sleep(50);
+  InterlockedIncrement(&onceRuns);
+}
+
+pthread_key_t key;
+DWORD WINAPI OwnValues(void* param) {
+  WaitForSingleObject(startGate, INFINITE);
+  pthread_once(&onceFlag, &CountOnce);
+  if (onceRuns != 1) Fail("pthread_once returned before its function ran");
+  for (int i = 0; i < 50; ++i) {
+    pthread_setspecific(key, param);
+    Sleep(1);
+    if (pthread_getspecific(key) != param) Fail("a thread read another thread's value");
+  }
+  return 0;
+}
+
+pthread_mutex_t waitLock = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t wakeUp = PTHREAD_COND_INITIALIZER;
+volatile bool ready = false;
+volatile LONG woken = 0;
+DWORD WINAPI WaitForReady(void*) {
+  WaitForSingleObject(startGate, INFINITE);
+  pthread_mutex_lock(&waitLock);
+  while (!ready) pthread_cond_wait(&wakeUp, &waitLock);
+  pthread_mutex_unlock(&waitLock);
+  InterlockedIncrement(&woken);
+  return 0;
+}
+
+bool RunTogether(LPTHREAD_START_ROUTINE body);
+
+void CheckPrimitives() {
+  pthread_mutex_init(&locks[0], nullptr);
+  if (!RunTogether(&CountUnderLocks)) Fail("threads counting under the locks did not end");
+  for (int k = 0; k < 3; ++k)
+    if (counters[k] != 4 * 20000) Fail("a lock let two threads in at once");
+
+  pthread_mutex_lock(&locks[2]);
+  pthread_mutex_lock(&locks[2]);  // the recursive kind, taken again by its owner
+  pthread_mutex_unlock(&locks[2]);
+  pthread_mutex_unlock(&locks[2]);
+  pthread_mutex_destroy(&locks[0]);
+  pthread_mutex_lock(&locks[0]);  // usable again after destroy (the library re-initialises on first use)
+  pthread_mutex_unlock(&locks[0]);
+
+  if (pthread_key_create(&key, nullptr) != 0) Fail("no per-thread key");
+  if (!RunTogether(&OwnValues)) Fail("threads with their own values did not end");
+  if (onceRuns != 1) Fail("pthread_once ran its function more than once");
+  SetLastError(1234);
+  pthread_getspecific(key);
+  if (GetLastError() != 1234) Fail("reading a per-thread value lost the last error");
+
+  startGate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE waiters[kThreads];
+  for (HANDLE& w : waiters) w = CreateThread(nullptr, 0, &WaitForReady, nullptr, 0, nullptr);
+  SetEvent(startGate);
+  Sleep(100);
+  if (woken != 0) Fail("a waiter went on before the condition held");
+  pthread_mutex_lock(&waitLock);
+  ready = true;
+  pthread_cond_broadcast(&wakeUp);
+  pthread_mutex_unlock(&waitLock);
+  if (WaitForMultipleObjects(kThreads, waiters, TRUE, 60000) != WAIT_OBJECT_0 || woken != kThreads)
+    Fail("a broadcast did not wake every waiter");
+  for (HANDLE w : waiters) CloseHandle(w);
+  CloseHandle(startGate);
+}
+
+// ---- what uses them ----
+
 bool RunTogether(LPTHREAD_START_ROUTINE body) {
   startGate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE threads[kThreads];
@@ -99,6 +194,7 @@ bool RunTogether(LPTHREAD_START_ROUTINE body) {
 }  // namespace
 
 int main() {
+  CheckPrimitives();
   if (!RunTogether(&ThrowMany)) Fail("threads throwing at once did not end (a lock is stuck)");
   if (!RunTogether(&ReachStatics)) Fail("threads reaching a guarded static did not end (a lock is stuck)");
   if (built != 1) Fail("the slow static was built more than once");
