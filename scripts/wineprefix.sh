@@ -12,14 +12,10 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 xvfb-run -a wineboot -i >/dev/null 2>&1 || true
 wineserver -w || true
 [ -f "$prefix/system.reg" ] || { echo "wineprefix: boot failed" >&2; exit 1; }
-# Windows links its dialog font to Chinese faces for the characters it lacks; here those faces are stood in
-# for by the Chinese font from Debian, so that Chinese captions show as text rather than boxes.
-for face in SimSun PMingLiU "Microsoft YaHei UI" "Microsoft JhengHei UI"; do
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
-done
-# The wizard's title is Arial, which Wine draws with DejaVu Sans and links to no Chinese face; linked here by
-# the font's file name, the only form Wine resolves for a face it does not ship.
-for face in Arial "DejaVu Sans"; do
+# Windows links its dialog font (Tahoma here) to Chinese faces for the characters it lacks, and Arial (which
+# Wine draws with DejaVu Sans) to them as well; here both link to Debian's Chinese font, by its file name, the
+# only form Wine resolves for a face it does not ship.
+for face in Tahoma Arial "DejaVu Sans"; do
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" /t REG_MULTI_SZ \
     /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
 done

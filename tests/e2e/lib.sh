@@ -111,6 +111,12 @@ start_word_processor() {
   probe waitprop 30 >/dev/null || fail "qvw.exe did not open its window"
 }
 
+# Ends every program running in the test's prefix (the word processor, say), then starts a new server.
+stop_prefix_programs() {
+  wineserver -k 2>/dev/null || true
+  wineserver -p 60
+}
+
 # Screenshot of the virtual screen into the artifacts; optional.
 snap() { import -window root "$ARTIFACTS/$TEST_NAME-$1.png" 2>/dev/null || true; }
 

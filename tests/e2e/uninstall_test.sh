@@ -40,8 +40,7 @@ expect_eq "$(entry_listed)" 1 "entry listed after the install"
 installed=$(snapshot)
 start_word_processor
 expect_eq "$(uninstall /S)" 1 "uninstall while the word processor runs"
-WINEPREFIX=$PREFIX wineserver -k 2>/dev/null || true
-wineserver -p 60
+stop_prefix_programs
 expect_eq "$(snapshot)" "$installed" "the prefix after the refused uninstall"
 
 # The system's own uninstall client runs the entry's command: after Yes, the prefix is as before the install.

@@ -94,8 +94,7 @@ expect_eq "$(field "$out" "end qvw" title)" "Unbenannt - Quorvale Word Processor
 # The Installing page in German and Chinese, held on screen by the box about a file that cannot be written.
 mkdir -p "$(unix_path 'C:\Blocked\qvw.exe')"
 # The word processor that Finish started would stop the installation first.
-wine taskkill /f /im qvw.exe >/dev/null 2>&1 || true
-for _ in $(seq 1 50); do pgrep -f 'qvw\.exe' >/dev/null || break; sleep 0.1; done
+stop_prefix_programs
 for lang in de zh; do
   name=Deutsch title=$de_title
   [ "$lang" = zh ] && name=$ZH title=$zh_title
