@@ -25,6 +25,10 @@
 
 #include "Classes.h"
 
+// The object getter below, never the GDI macro: a unit that included the platform headers after Classes.h
+// would otherwise see another field name, and the program two layouts of one type.
+#undef GetObject
+
 enum class TPropKind : uint8_t { Integer, Enumeration, Event, String, Object };
 
 // An enumeration type: its value names in ordinal order.
