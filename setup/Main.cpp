@@ -520,13 +520,14 @@ void TMainForm::AfterConstruction() {
   TopPanel->ControlStyle = static_cast<uint16_t>((TopPanel->ControlStyle & ~ctlParentBackground) | ctlOpaque);
   for (uint8_t page = 1; page <= 5; ++page) PagePanel(page)->SetPlacementRect(WPanel->GetPlacementRect());
 
-  auto* logo = new TPNGImage;
-  logo_ = logo;
-  {
+  // A silent run paints nothing: decoding the logo would only cost time.
+  if (!SilentMode) {
+    auto* logo = new TPNGImage;
+    logo_ = logo;
     TResourceStream stream(nullptr, "LOGO", "PNG");
     logo->LoadFromStream(&stream);
+    LogoImg->SetPicture(logo_);
   }
-  LogoImg->SetPicture(logo_);
 
   TFont* titleFont = TopLbl->Font();
   titleFont->SetToolColor(0x800000);

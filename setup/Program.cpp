@@ -23,12 +23,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   OleInitialize(nullptr);
   StartFramework();
   RegisterWizardClasses();
-  // Every form window takes the program icon too.
-  ProgramIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  if (ProgramIcon && Application)
-    SendMessageW(Application->Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon));
-
   SilentMode = FindSilentSwitch(CommandLineParams());
+  // Every form window takes the program icon too. A silent run shows no window: the icon would be loaded
+  // and handed to the display for nothing.
+  if (!SilentMode) {
+    ProgramIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (ProgramIcon && Application)
+      SendMessageW(Application->Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon));
+  }
   TMainForm* form = nullptr;
   try {
     // The language first: the message about a damaged payload is shown in it too.
