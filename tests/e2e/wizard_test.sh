@@ -12,7 +12,7 @@ mkdir -p "$(unix_path 'C:\PortCopy')"
 : >"$(unix_path 'C:\PortCopy\Quorvale.ini')"
 
 out=$(drive "run $SETUP_WIN" wait-form \
-  "tag p0" state "shot page0" \
+  "tag p0" state "shot page0" "colours LftPanel" \
   "tag p1" "click NextBtn" "wait-page 1" state "get LicMemo" "shot page1" \
   "tag unaccepted" "check LicChkBx 0" "click NextBtn" box "answer 1" state "check LicChkBx 1" \
   "tag quit-no" "click CancelBtn" box "answer 7" state \
@@ -46,6 +46,9 @@ expect_eq "${titles[2]}" "Choose Destination Folder" "destination title"
 expect_eq "${titles[3]}" "Ready to Install" "ready title"
 expect_eq "${titles[5]}" "Installation Complete" "finish title"
 expect_eq "$(field "$out" "p0 state" back)" "ve" "Back on the welcome page"
+# The logo shows in its column: a picture of many colours, where the bare column has its background and line.
+logo_colours=$(field "$out" "p0 colours" LftPanel)
+[ "$logo_colours" -gt 40 ] || fail "the logo column shows $logo_colours colours, not the logo"
 for p in 1 2 3; do expect_eq "$(field "$out" "p$p state" back)" "VE" "Back on page $p"; done
 expect_eq "$(field "$out" "p5 state" back)" "Ve" "Back on the finish page"
 expect_eq "$(field "$out" "p3 state" next)$(field "$out" "p3 state" nextcap)" 'E&Next >' "Next on the ready page"

@@ -25,6 +25,7 @@
 //   shot NAME              asks the test script for a screenshot of the wizard (files in the shot folder)
 //   shotdir DIR            the folder of the screenshot handshake (a Windows path)
 //   ink NAME RGB           ink NAME=count: pixels of colour RGB (hex RRGGBB) on screen inside the control
+//   colours NAME           colours NAME=count: distinct colours on screen inside the control
 //   wait-page N            waits until page N shows
 //   wait-exit              waits for the process: exit=N
 //   kill                   ends the process at once (for the benchmark)
@@ -176,6 +177,8 @@ std::map<std::string, HWND> NameControls() {
     } else if (labels.size() == 1 && r.top == 0) {
       names["TopPanel"] = panel;
       names["TopLbl"] = labels[0];
+    } else if (labels.empty() && buttons.empty() && r.left == 0 && r.bottom - r.top > 100) {
+      names["LftPanel"] = panel;  // the logo column: the logo and its line have no windows of their own
     } else if (labels.empty() && buttons.empty() && r.left > 50 && r.bottom - r.top > 100) {
       names["IPanel"] = panel;
     }
@@ -301,11 +304,12 @@ void Shot(const std::string& name) {
   Say("shot " + name);
 }
 
-int CountInk(HWND w, COLORREF colour) {
+// The control's area as it is on screen, 0xRRGGBB per pixel, top row first.
+std::vector<uint32_t> ScreenPixels(HWND w) {
   RECT r{};
   GetWindowRect(w, &r);
   const int width = r.right - r.left, height = r.bottom - r.top;
-  if (width <= 0 || height <= 0) return 0;
+  if (width <= 0 || height <= 0) return {};
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -319,16 +323,26 @@ int CountInk(HWND w, COLORREF colour) {
   HGDIOBJ old = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
   GdiFlush();
-  int count = 0;
   const auto* px = static_cast<const uint32_t*>(bits);
-  const uint32_t want = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-  for (int i = 0; i < width * height; ++i)
-    if ((px[i] & 0xFFFFFF) == want) ++count;
+  std::vector<uint32_t> pixels(px, px + width * height);
+  for (uint32_t& p : pixels) p &= 0xFFFFFF;
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  return count;
+  return pixels;
+}
+
+int CountInk(HWND w, COLORREF colour) {
+  const uint32_t want = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+  const auto pixels = ScreenPixels(w);
+  return static_cast<int>(std::count(pixels.begin(), pixels.end(), want));
+}
+
+int CountColours(HWND w) {
+  auto pixels = ScreenPixels(w);
+  std::sort(pixels.begin(), pixels.end());
+  return static_cast<int>(std::unique(pixels.begin(), pixels.end()) - pixels.begin());
 }
 
 struct TQvwFinder {
@@ -513,6 +527,9 @@ void Run(const std::string& line) {
     const unsigned long rgb = std::strtoul(hex.c_str(), nullptr, 16);
     const int count = CountInk(Need(name, line), RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
     Say("ink " + name + "=" + std::to_string(count));
+  } else if (command == "colours") {
+    const std::string name = rest;
+    Say("colours " + name + "=" + std::to_string(CountColours(Need(name, line))));
   } else if (command == "wait-page") {
     const int want = std::atoi(rest.c_str());
     const DWORD start = GetTickCount();
