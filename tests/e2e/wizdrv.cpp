@@ -333,10 +333,9 @@ std::vector<uint32_t> ScreenPixels(HWND w) {
   return pixels;
 }
 
-int CountInk(HWND w, COLORREF colour) {
-  const uint32_t want = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+int CountInk(HWND w, uint32_t rgb) {
   const auto pixels = ScreenPixels(w);
-  return static_cast<int>(std::count(pixels.begin(), pixels.end(), want));
+  return static_cast<int>(std::count(pixels.begin(), pixels.end(), rgb & 0xFFFFFF));
 }
 
 int CountColours(HWND w) {
@@ -524,12 +523,10 @@ void Run(const std::string& line) {
   } else if (command == "ink") {
     std::string name, hex;
     args >> name >> hex;
-    const unsigned long rgb = std::strtoul(hex.c_str(), nullptr, 16);
-    const int count = CountInk(Need(name, line), RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    const int count = CountInk(Need(name, line), static_cast<uint32_t>(std::strtoul(hex.c_str(), nullptr, 16)));
     Say("ink " + name + "=" + std::to_string(count));
   } else if (command == "colours") {
-    const std::string name = rest;
-    Say("colours " + name + "=" + std::to_string(CountColours(Need(name, line))));
+    Say("colours " + rest + "=" + std::to_string(CountColours(Need(rest, line))));
   } else if (command == "wait-page") {
     const int want = std::atoi(rest.c_str());
     const DWORD start = GetTickCount();
